@@ -1,0 +1,49 @@
+#pragma once
+
+#include "SerialPort.h"
+
+#include <QSerialPort>
+
+namespace kiro {
+
+// The tuners' serial port on a real device, found through the port map.
+class QtSerialPort : public SerialPort {
+public:
+    QtSerialPort();
+
+    void setPortNumber(int number) override;
+    void setSettings(const QString& settings) override;
+    void setBinaryInput(bool binary) override;
+
+    bool open() override;
+    void close() override;
+    bool isOpen() const override;
+
+    bool discardOutput() override;
+    bool discardInput() override;
+    int bytesWaiting() override;
+    bool readAll(QByteArray& bytes) override;
+    bool write(const QByteArray& bytes) override;
+
+    QString errorString() const override { return error_; }
+
+    // For programs that name the port directly ("COM3").
+    void setPortName(const QString& name) { portName_ = name; }
+    const QString& portName() const { return portName_; }
+
+private:
+    bool fail(const QString& what);
+    bool portVanished();
+    void pullPendingInput();
+
+    QSerialPort port_;
+    QString portName_ = QStringLiteral("COM1");
+    QString settings_ = QStringLiteral("9600,n,8,1");
+    QString error_;
+};
+
+// Why a serial device cannot be opened, in words a user can act on; empty if nothing is known.
+QString DescribeOpenFailure(const QString& portName, const QString& devicePath,
+                            QSerialPort::SerialPortError error);
+
+} // namespace kiro

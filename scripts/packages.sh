@@ -1,0 +1,34 @@
+# Debian 12 packages the project needs to build, run and test. Sourced by the other scripts.
+KIROTUNE_PACKAGES=(
+    cmake ninja-build g++ pkg-config git
+    qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libgl-dev
+    libmodbus-dev
+    xvfb xauth fonts-wqy-microhei
+    clang libclang-rt-14-dev
+)
+
+# Installs whatever of the list is missing (as root, or through sudo).
+install_missing_packages() {
+    local missing=()
+    local package
+    for package in "${KIROTUNE_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Configures (once) and builds the project into build/.
+build_project() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    if [ ! -f "$root/build/build.ninja" ]; then
+        cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    fi
+    cmake --build "$root/build"
+}
