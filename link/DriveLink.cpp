@@ -24,7 +24,8 @@ constexpr int kWrapperRetries = 3; // four attempts in all
 
 DriveLink::DriveLink(SerialPort& port, LinkClock& clock, Prompter& prompter,
                      const LinkVariant& variant)
-    : port_(port), clock_(clock), prompter_(prompter), variant_(variant) {}
+    : port_(port), clock_(clock), prompter_(prompter), variant_(variant) {
+}
 
 void DriveLink::SendRequest(quint8 station, quint8 function, float address, float value) {
     if (nestedInLink()) {

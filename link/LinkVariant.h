@@ -13,7 +13,7 @@ enum class ReplyLayout {
 // Everything the drive link does differently for the two tuners.
 struct LinkVariant {
     ReplyLayout layout;
-    QString failureTitle;   // shown when the retrying routines give up
+    QString failureTitle; // shown when the retrying routines give up
     QString failureMessage;
 
     static const LinkVariant& x7();

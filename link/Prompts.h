@@ -23,7 +23,8 @@ public:
     virtual ~Prompter() = default;
     virtual PromptAnswer ask(const Prompt& prompt) = 0;
 
-    void tell(const QString& text, const QString& title = {}, Prompt::Icon icon = Prompt::Icon::None) {
+    void tell(const QString& text, const QString& title = {},
+              Prompt::Icon icon = Prompt::Icon::None) {
         ask(Prompt{text, title, icon, Prompt::Buttons::Ok});
     }
 };

@@ -39,10 +39,17 @@ LineSettings parseSettings(const QString& text) {
     }
     if (fields.size() > 2) {
         switch (fields[2].trimmed().toInt()) {
-        case 5: line.dataBits = QSerialPort::Data5; break;
-        case 6: line.dataBits = QSerialPort::Data6; break;
-        case 7: line.dataBits = QSerialPort::Data7; break;
-        default: break;
+        case 5:
+            line.dataBits = QSerialPort::Data5;
+            break;
+        case 6:
+            line.dataBits = QSerialPort::Data6;
+            break;
+        case 7:
+            line.dataBits = QSerialPort::Data7;
+            break;
+        default:
+            break;
         }
     }
     if (fields.size() > 3) {
@@ -59,8 +66,8 @@ LineSettings parseSettings(const QString& text) {
 
 QString DescribeOpenFailure(const QString& portName, const QString& devicePath,
                             QSerialPort::SerialPortError error) {
-    const QString where = portName == devicePath ? portName
-                                                 : QStringLiteral("%1 (%2)").arg(portName, devicePath);
+    const QString where =
+        portName == devicePath ? portName : QStringLiteral("%1 (%2)").arg(portName, devicePath);
 #ifdef Q_OS_UNIX
     const QByteArray path = QFile::encodeName(devicePath);
     if (!QFileInfo::exists(devicePath))

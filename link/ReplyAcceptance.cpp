@@ -28,7 +28,8 @@ bool crcMatches(const QByteArray& reply, int protectedLength, ReplyVerdict& verd
         return false;
     const Crc16 crc = ComputeCrc16(reply.left(protectedLength));
     verdict.crc = crc;
-    return crc.low == byteAt(reply, protectedLength) && crc.high == byteAt(reply, protectedLength + 1);
+    return crc.low == byteAt(reply, protectedLength) &&
+           crc.high == byteAt(reply, protectedLength + 1);
 }
 
 bool writeIsEchoed(const PendingRequest& request, const QByteArray& reply) {
@@ -36,7 +37,8 @@ bool writeIsEchoed(const PendingRequest& request, const QByteArray& reply) {
            reply.mid(2, 4) == request.txFrame.mid(2, 4);
 }
 
-void fail(ReplyVerdict& verdict, ReplyVerdict::Complaint complaint = ReplyVerdict::Complaint::None) {
+void fail(ReplyVerdict& verdict,
+          ReplyVerdict::Complaint complaint = ReplyVerdict::Complaint::None) {
     ++verdict.failedChecks;
     if (complaint != ReplyVerdict::Complaint::None)
         verdict.complaint = complaint;
@@ -58,8 +60,8 @@ ReplyVerdict checkWideLayout(const PendingRequest& request, const QByteArray& re
             fail(verdict);
             return verdict;
         }
-        verdict.values = DecodeRegisters(ReplyLayout::WideByteCount, reply,
-                                         registerCount(request.lastValue));
+        verdict.values =
+            DecodeRegisters(ReplyLayout::WideByteCount, reply, registerCount(request.lastValue));
         if (!verdict.values)
             fail(verdict);
     } else if (request.function == kWrite && !writeIsEchoed(request, reply)) {
@@ -73,7 +75,8 @@ ReplyVerdict checkNarrowLayout(const PendingRequest& request, const QByteArray& 
     bool byteCountRight = false;
     if (request.function == kRead) {
         const auto twiceCount = WordFromSingle(2.0f * request.lastValue);
-        byteCountRight = reply.size() >= 3 && twiceCount && byteAt(reply, 2) == (*twiceCount & 0xFF);
+        byteCountRight =
+            reply.size() >= 3 && twiceCount && byteAt(reply, 2) == (*twiceCount & 0xFF);
         if (!byteCountRight)
             fail(verdict);
     } else if (request.function == kWrite && !writeIsEchoed(request, reply)) {
@@ -90,8 +93,8 @@ ReplyVerdict checkNarrowLayout(const PendingRequest& request, const QByteArray& 
     // A read is decoded only once the whole reply has proved itself, so that a corrupt reply never
     // replaces the values of the last good one.
     if (byteCountRight && verdict.accepted()) {
-        verdict.values = DecodeRegisters(ReplyLayout::NarrowByteCount, reply,
-                                         registerCount(request.lastValue));
+        verdict.values =
+            DecodeRegisters(ReplyLayout::NarrowByteCount, reply, registerCount(request.lastValue));
         if (!verdict.values)
             fail(verdict);
     }
@@ -106,7 +109,8 @@ int AwaitedReplyLength(ReplyLayout layout, const PendingRequest& request) {
     return request.expectedLength;
 }
 
-ReplyVerdict CheckReply(ReplyLayout layout, const PendingRequest& request, const QByteArray& reply) {
+ReplyVerdict CheckReply(ReplyLayout layout, const PendingRequest& request,
+                        const QByteArray& reply) {
     return layout == ReplyLayout::WideByteCount ? checkWideLayout(request, reply)
                                                 : checkNarrowLayout(request, reply);
 }

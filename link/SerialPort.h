@@ -14,8 +14,8 @@ class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
-    virtual void setPortNumber(int number) = 0;              // 1 means COM1
-    virtual void setSettings(const QString& settings) = 0;   // "38400,n,8,1"
+    virtual void setPortNumber(int number) = 0;            // 1 means COM1
+    virtual void setSettings(const QString& settings) = 0; // "38400,n,8,1"
     virtual void setBinaryInput(bool binary) = 0;
 
     virtual bool open() = 0;
