@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the benchmarks and runs them against the simulated drive.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+install_missing_packages
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIROTUNE_BUILD_BENCH=ON \
+    -DKIROTUNE_BUILD_TESTS=OFF
+cmake --build build-bench --target bench_link
+build-bench/bin/bench_link "${1:-100}"
