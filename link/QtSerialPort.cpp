@@ -131,12 +131,12 @@ bool QtSerialPort::isOpen() const {
 }
 
 bool QtSerialPort::discardOutput() {
-    return port_.clear(QSerialPort::Output) || fail(port_.errorString());
+    return port_.clear(QSerialPort::Output) || failWithPortError();
 }
 
 bool QtSerialPort::discardInput() {
     pullPendingInput();
-    return port_.clear(QSerialPort::Input) || fail(port_.errorString());
+    return port_.clear(QSerialPort::Input) || failWithPortError();
 }
 
 int QtSerialPort::bytesWaiting() {
@@ -164,7 +164,7 @@ bool QtSerialPort::write(const QByteArray& bytes) {
     if (!port_.isOpen())
         return fail(QStringLiteral("%1: port is not open").arg(portName_));
     if (port_.write(bytes) != bytes.size())
-        return fail(port_.errorString());
+        return failWithPortError();
     port_.flush();
     if (port_.bytesToWrite() > 0)
         port_.waitForBytesWritten(1000);
@@ -176,6 +176,10 @@ bool QtSerialPort::write(const QByteArray& bytes) {
 bool QtSerialPort::fail(const QString& what) {
     error_ = what;
     return false;
+}
+
+bool QtSerialPort::failWithPortError() {
+    return fail(QStringLiteral("%1: %2").arg(portName_, port_.errorString()));
 }
 
 bool QtSerialPort::portVanished() {

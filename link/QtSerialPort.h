@@ -33,6 +33,7 @@ public:
 
 private:
     bool fail(const QString& what);
+    bool failWithPortError();
     bool portVanished();
     void pullPendingInput();
 
