@@ -20,8 +20,8 @@ struct Delivery {
 enum class Misbehaviour {
     None,
     Silent,         // no answer at all
-    Late,           // the whole reply, but only after delayMs
-    InPieces,       // first half of the reply at once, the rest delayMs later
+    Late,           // the whole reply, but only after delayMs (instead of the reply delay)
+    InPieces,       // first half of the reply after the reply delay, the rest delayMs later
     CorruptCrc,     // last byte of the reply inverted
     OtherStation,   // the reply comes from station + 1
     StrayBytes,     // one stray byte (0xFF) ahead of the reply
@@ -62,8 +62,26 @@ public:
     void clearRequests() { requests_.clear(); }
     int eepromCommits() const { return eepromCommits_; }
 
+    // What the last EEPROM commit stored (the power-on values until the first commit).
+    quint16 storedReg(int address) const;
+    bool stepTestRunning() const { return stepTestRunning_; }
+    bool generatorRunning() const { return generatorRunning_; }
+    int autoTunings() const { return autoTunings_; }
+    const FaultInjection& fault() const { return fault_; }
+
+    // The longest read the drive serves; longer ones get an exception reply (illegal value).
+    static constexpr int kMaxReadCount = 2000;
+
 private:
-    // ... implementation details are the simulator's own
+    QByteArray readReply(const QByteArray& request);
+    QByteArray writeReply(const QByteArray& request, bool broadcast);
+    QByteArray exceptionReply(quint8 function, quint8 code) const;
+    void applyWrite(quint16 address, quint16 value);
+    void runStepTest();
+    void runAutoTuning();
+    void misbehave(const QByteArray& reply, QList<Delivery>& deliveries);
+    quint16 visibleReg(int address) const;
+
     ReplyLayout layout_;
     quint8 station_;
     std::array<quint16, 65536> registers_{};
@@ -71,6 +89,15 @@ private:
     FaultInjection fault_;
     int replyDelayMs_ = 2;
     int eepromCommits_ = 0;
+    // The capture buffer of the step test. While the test runs, it is what a read of registers
+    // 5 to 204 sees; the parameters that share those addresses stay untouched underneath, so that
+    // a step test never overwrites the peak current or the resonance settings.
+    std::array<quint16, 200> capture_{};
+    std::array<quint16, 65536> stored_{};
+    bool stepTestRunning_ = false;
+    bool generatorRunning_ = false;
+    int autoTunings_ = 0;
+    quint32 noiseSeed_ = 0x2545F491u;
 };
 
 } // namespace kiro::sim

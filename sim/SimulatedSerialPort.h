@@ -32,7 +32,8 @@ public:
     QString errorString() const override { return error_; }
 
     // Test controls: a port that does not exist (open fails), and a port that disappears while
-    // open (every operation fails until it is closed).
+    // open (every operation fails until it is closed; like an unplugged adapter, it stays absent
+    // afterwards until setPresent(true) plugs it back in).
     void setPresent(bool present) { present_ = present; }
     void vanish() { vanished_ = true; }
     // Bytes that arrive on the line with no request, as a noisy line would bring them.
@@ -44,7 +45,19 @@ public:
     int openCount() const { return openCount_; }
 
 private:
-    // ... implementation details are the simulator's own
+    struct Pending {
+        qint64 dueMs;
+        QByteArray bytes;
+    };
+
+    bool fail(const QString& what);
+    bool usable(); // open and still there; otherwise fails with a reason
+    void deliverDue();
+    QString name() const;
+
+    QList<Pending> onTheLine_; // sent by the drive, not yet arrived
+    QByteArray input_;         // arrived, waiting to be read
+    QByteArray request_;       // a request written only in part so far
     DriveModel& drive_;
     LinkClock& clock_;
     int portNumber_ = 1;

@@ -1,0 +1,165 @@
+// qzdrive-sim: a simulated QZ318 or QZ318-X7 drive on a pseudo-terminal, reachable from the
+// tuners as a COM port.
+
+#include "link/LinkVariant.h"
+#include "sim/DriveModel.h"
+#include "sim/PtyDriveServer.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+using kiro::sim::Misbehaviour;
+
+namespace {
+
+constexpr int kBadArguments = 2;
+constexpr int kDefaultLatenessMs = 100;
+
+const char* const kUsage =
+    "usage: qzdrive-sim --variant x7|qz318 --port COMn\n"
+    "                   [--fault silent|late|pieces|crc|station|stray|short|exception]\n"
+    "                   [--delay MS]\n"
+    "\n"
+    "Serves a simulated drive on a pseudo-terminal and links COMn to it in the port map.\n"
+    "  --variant  x7 = QZ318-X7 (two-byte byte count), qz318 = QZ318\n"
+    "  --port     the COM name the tuners open\n"
+    "  --fault    make every reply misbehave in the given way\n"
+    "  --delay    reply delay in ms (default 2); with --fault late or pieces: how late\n"
+    "             the (rest of the) reply comes (default 100)\n"
+    "Stops on Ctrl+C or SIGTERM and removes the COM link.\n";
+
+struct Options {
+    kiro::ReplyLayout layout = kiro::ReplyLayout::WideByteCount;
+    QString portName;
+    Misbehaviour fault = Misbehaviour::None;
+    int delayMs = -1; // not given
+};
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+bool parse(const QStringList& args, Options& options, QString& problem) {
+    static const QMap<QString, Misbehaviour> faults{
+        {QStringLiteral("silent"), Misbehaviour::Silent},
+        {QStringLiteral("late"), Misbehaviour::Late},
+        {QStringLiteral("pieces"), Misbehaviour::InPieces},
+        {QStringLiteral("crc"), Misbehaviour::CorruptCrc},
+        {QStringLiteral("station"), Misbehaviour::OtherStation},
+        {QStringLiteral("stray"), Misbehaviour::StrayBytes},
+        {QStringLiteral("short"), Misbehaviour::ShortReply},
+        {QStringLiteral("exception"), Misbehaviour::ExceptionReply},
+    };
+    static const QRegularExpression comName(QStringLiteral("^COM[1-9][0-9]{0,2}$"));
+    bool variantGiven = false;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& option = args[i];
+        static const QStringList known{QStringLiteral("--variant"), QStringLiteral("--port"),
+                                       QStringLiteral("--fault"), QStringLiteral("--delay")};
+        if (!known.contains(option)) {
+            problem = QStringLiteral("unknown option %1").arg(option);
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            problem = QStringLiteral("%1 needs a value").arg(option);
+            return false;
+        }
+        const QString value = args[++i];
+        if (option == QLatin1String("--variant")) {
+            const kiro::LinkVariant* variant = kiro::LinkVariant::byName(value);
+            if (!variant) {
+                problem = QStringLiteral("unknown variant %1 (x7 or qz318)").arg(value);
+                return false;
+            }
+            options.layout = variant->layout;
+            variantGiven = true;
+        } else if (option == QLatin1String("--port")) {
+            if (!comName.match(value).hasMatch()) {
+                problem = QStringLiteral("port must be a COM name such as COM1, not %1").arg(value);
+                return false;
+            }
+            options.portName = value;
+        } else if (option == QLatin1String("--fault")) {
+            if (!faults.contains(value)) {
+                problem = QStringLiteral("unknown fault %1").arg(value);
+                return false;
+            }
+            options.fault = faults.value(value);
+        } else {
+            bool ok = false;
+            options.delayMs = value.toInt(&ok);
+            if (!ok || options.delayMs < 0 || options.delayMs > 60000) {
+                problem = QStringLiteral("delay must be 0 to 60000 ms, not %1").arg(value);
+                return false;
+            }
+        }
+    }
+    if (!variantGiven)
+        problem = QStringLiteral("--variant is missing");
+    else if (options.portName.isEmpty())
+        problem = QStringLiteral("--port is missing");
+    return problem.isEmpty();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    Options options;
+    QString problem;
+    if (!parse(args, options, problem)) {
+        std::fprintf(stderr, "qzdrive-sim: %s\n\n%s", problem.toLocal8Bit().constData(), kUsage);
+        return kBadArguments;
+    }
+
+    kiro::sim::DriveModel drive(options.layout);
+    const bool delaysReply =
+        options.fault == Misbehaviour::Late || options.fault == Misbehaviour::InPieces;
+    if (options.delayMs >= 0 && !delaysReply)
+        drive.setReplyDelayMs(options.delayMs);
+    if (options.fault != Misbehaviour::None)
+        drive.injectFault(
+            {options.fault, options.delayMs >= 0 ? options.delayMs : kDefaultLatenessMs, -1});
+
+    // Signals only poke a pipe; the event loop does the shutdown, so the COM link is withdrawn.
+    if (::pipe(signalPipe) != 0) {
+        std::perror("qzdrive-sim: pipe");
+        return 1;
+    }
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    kiro::sim::PtyDriveServer server(drive);
+    QString error;
+    if (!server.start(&error) || !server.publish(options.portName, &error)) {
+        std::fprintf(stderr, "qzdrive-sim: %s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+    const char* model = options.layout == kiro::ReplyLayout::WideByteCount ? "QZ318-X7" : "QZ318";
+    std::printf("%s simulated drive on %s -> %s\n", model,
+                options.portName.toLocal8Bit().constData(),
+                server.slavePath().toLocal8Bit().constData());
+    std::fflush(stdout);
+
+    const int status = app.exec();
+    server.stop();
+    std::printf("stopped; %s unlinked\n", options.portName.toLocal8Bit().constData());
+    return status;
+}
