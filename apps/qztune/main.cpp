@@ -1,0 +1,28 @@
+// The tuner program. The same source builds qztune-x7 and QZ318; KIROTUNE_VARIANT names the drive.
+
+#include "link/DriveLink.h"
+#include "link/EventPumpClock.h"
+#include "link/QtSerialPort.h"
+#include "shell/MainWindow.h"
+#include "shell/MessageBoxPrompter.h"
+#include "shell/ShellState.h"
+#include "shell/Variant.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const kiro::Variant& variant = *kiro::Variant::byName(QStringLiteral(KIROTUNE_VARIANT));
+    QApplication::setApplicationName(variant.programName);
+    QApplication::setOrganizationName(QStringLiteral("Kirotune"));
+
+    kiro::QtSerialPort port;
+    kiro::EventPumpClock clock;
+    kiro::MessageBoxPrompter prompter;
+    kiro::DriveLink link(port, clock, prompter, *variant.link);
+    kiro::ShellState state(link, prompter, variant);
+
+    kiro::MainWindow window(state);
+    window.showMaximized();
+    return app.exec();
+}

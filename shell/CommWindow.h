@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace kiro {
+
+class ShellState;
+
+// "通讯配置" (Form2): the user picks the port, and "打开端口" opens it and proves the link with one
+// read of register 0 before the port counts as open. Every drive window is locked until then.
+class CommWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit CommWindow(ShellState& state, QWidget* parent = nullptr);
+
+    // The settings string always ends like this: no parity, 8 data bits, 1 stop bit.
+    static QString settingsFor(const QString& baud);
+    // The leading number of a settings string divided by 1000, truncated (38 for "38400,n,8,1").
+    static int baudKiloOf(const QString& settings);
+
+signals:
+    // After a successful opening qztune-x7 unloads the window; the main window forgets it then.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLists();
+    void layOut();
+    void portChosen();
+    void baudChosen();
+    void openPortClicked();
+    void closePort();
+    void openAndTest();
+    void reportPortProblem();
+    void showPortState(bool open);
+    void hideFrame();
+    void unload();
+
+    ShellState& state_;
+    QComboBox* portList_ = nullptr;
+    QComboBox* baudList_ = nullptr;
+    QLabel* portLabel_ = nullptr;
+    QLabel* baudLabel_ = nullptr;
+    QPushButton* openPort_ = nullptr;
+    bool running_ = false;
+};
+
+} // namespace kiro

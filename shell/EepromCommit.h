@@ -1,0 +1,19 @@
+#pragma once
+
+namespace kiro {
+
+class ShellState;
+
+// "保存当前参数": tells the drive to store the parameters it runs with in its EEPROM, so that
+// they survive a power cycle. Twelve attempts; one message at the end either way.
+class EepromCommit {
+public:
+    static constexpr int kAttempts = 12;
+    static constexpr int kExtraWaitMs = 120; // the drive needs time to write its EEPROM
+
+    // Does nothing while the link is busy with another transaction: the command would otherwise
+    // interleave its frames with the running one.
+    static void run(ShellState& state);
+};
+
+} // namespace kiro
