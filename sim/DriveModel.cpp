@@ -101,7 +101,12 @@ quint16 DriveModel::reg(int address) const {
 }
 
 void DriveModel::setReg(int address, quint16 value) {
-    if (address >= 0 && address < int(registers_.size()))
+    if (address < 0 || address >= int(registers_.size()))
+        return;
+    const int sample = address - reg::StepResponseFirst;
+    if (stepTestRunning_ && sample >= 0 && sample < int(capture_.size()))
+        capture_[size_t(sample)] = value;
+    else
         registers_[size_t(address)] = value;
 }
 
@@ -218,6 +223,13 @@ void DriveModel::applyWrite(quint16 address, quint16 value) {
 // damps it, the integral gain makes it faster and livelier. The record starts a few samples
 // before the step so that the rise is visible, and carries a little measurement noise.
 void DriveModel::runStepTest() {
+    stepTestRunning_ = true;
+    if (!cannedResponse_.isEmpty()) {
+        capture_.fill(0);
+        for (int k = 0; k < int(capture_.size()) && k < cannedResponse_.size(); ++k)
+            capture_[size_t(k)] = quint16(cannedResponse_[k]);
+        return;
+    }
     const double kp = std::max(1, int(registers_[reg::CurrentLoopKp])) / 1000.0;
     const double ki = std::max(1, int(registers_[reg::CurrentLoopKi])) / 300.0;
     const double target = qint16(registers_[reg::StepTestCurrent]);
@@ -243,7 +255,6 @@ void DriveModel::runStepTest() {
         const double sample = std::clamp(current + noise, -32768.0, 32767.0);
         capture_[size_t(k)] = quint16(qint16(std::lround(sample)));
     }
-    stepTestRunning_ = true;
 }
 
 // The drive measures the winding and picks gains for a well damped loop; the result depends a

@@ -44,6 +44,8 @@ public:
     ReplyLayout layout() const { return layout_; }
     quint8 station() const { return station_; }
 
+    // What a read of the register returns now. While a step test runs, registers 5 to 204 show
+    // the captured record (and setReg changes the record there).
     quint16 reg(int address) const;
     void setReg(int address, quint16 value);
 
@@ -68,6 +70,9 @@ public:
     bool generatorRunning() const { return generatorRunning_; }
     int autoTunings() const { return autoTunings_; }
     const FaultInjection& fault() const { return fault_; }
+    // A fixed record (up to 200 samples, Q10 signed) that the following step tests capture instead
+    // of a simulated one; an empty list returns to the simulation.
+    void setStepResponse(const QVector<qint16>& samples) { cannedResponse_ = samples; }
 
     // The longest read the drive serves; longer ones get an exception reply (illegal value).
     static constexpr int kMaxReadCount = 2000;
@@ -97,6 +102,7 @@ private:
     bool stepTestRunning_ = false;
     bool generatorRunning_ = false;
     int autoTunings_ = 0;
+    QVector<qint16> cannedResponse_;
     quint32 noiseSeed_ = 0x2545F491u;
 };
 

@@ -61,6 +61,7 @@ private slots:
     void stepResponse_data();
     void stepResponse();
     void stepTestLeavesParametersAlone();
+    void cannedStepResponse();
     void autoTuningAndEepromCommit();
     void misbehaviourOnTheLine_data();
     void misbehaviourOnTheLine();
@@ -253,6 +254,18 @@ void TstDriveModel::stepTestLeavesParametersAlone() {
     QVERIFY(!drive.stepTestRunning());
     QCOMPARE(drive.reg(reg::PeakCurrent), quint16(2560));
     QCOMPARE(drive.reg(reg::Resonance1Amplitude), quint16(2600));
+}
+
+void TstDriveModel::cannedStepResponse() {
+    DriveModel drive(ReplyLayout::NarrowByteCount);
+    drive.setStepResponse({1024, -1, -32768});
+    drive.answer(request(1, 6, reg::StepTestCommand, 1));
+    const QByteArray capture = drive.answer(request(1, 3, reg::StepResponseFirst, 4));
+    QCOMPARE(capture.mid(3, 8).toHex(' '), QByteArray("04 00 ff ff 80 00 00 00"));
+    drive.setReg(reg::StepResponseFirst + 3, 512); // changes the record, not the parameter below
+    QCOMPARE(drive.reg(reg::StepResponseFirst + 3), quint16(512));
+    drive.answer(request(1, 6, reg::StepTestCommand, 0));
+    QCOMPARE(drive.reg(reg::StepResponseFirst + 3), quint16(0));
 }
 
 void TstDriveModel::autoTuningAndEepromCommit() {
