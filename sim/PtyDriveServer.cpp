@@ -22,6 +22,17 @@ constexpr int kRequestSize = 8;
 // A request arrives within a few milliseconds; bytes that sat longer belong to no frame.
 constexpr int kStalePartialMs = 50;
 
+// Long replies (the 200-register capture) are shortened in the log so that it stays readable.
+QString logHex(const QByteArray& bytes) {
+    constexpr int kShown = 16;
+    if (bytes.size() <= 2 * kShown)
+        return QString::fromLatin1(bytes.toHex(' ').toUpper());
+    return QStringLiteral("%1 ... %2 (%3 bytes)")
+        .arg(QString::fromLatin1(bytes.left(kShown).toHex(' ').toUpper()),
+             QString::fromLatin1(bytes.right(2).toHex(' ').toUpper()))
+        .arg(bytes.size());
+}
+
 bool isRequest(const QByteArray& frame) {
     const Crc16 crc = ComputeCrc16(frame.left(kRequestSize - 2));
     return quint8(frame[kRequestSize - 2]) == crc.low &&
@@ -166,7 +177,7 @@ void PtyDriveServer::handle(const QByteArray& request) {
     const QList<Delivery> deliveries = drive_.respond(request);
     QStringList pieces;
     for (const Delivery& delivery : deliveries) {
-        pieces << QString::fromLatin1(delivery.bytes.toHex(' ').toUpper());
+        pieces << logHex(delivery.bytes);
         const QByteArray bytes = delivery.bytes;
         QPointer<PtyDriveServer> self(this);
         QTimer::singleShot(qMax(0, delivery.afterMs), this, [self, bytes] {

@@ -145,6 +145,8 @@ int main(int argc, char* argv[]) {
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    // A reader of the log that goes away must not end the drive before it unlinks its port.
+    std::signal(SIGPIPE, SIG_IGN);
 
     kiro::sim::PtyDriveServer server(drive);
     QString error;
