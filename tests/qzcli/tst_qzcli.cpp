@@ -1,0 +1,137 @@
+// qzcli as a script sees it: its output, its messages and its exit codes, against qzdrive-sim on a
+// real pseudo-terminal.
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class QzcliTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir config_;
+    QProcess drive_;
+
+    QString portLink() const {
+        return config_.path() + QStringLiteral("/Kirotune/dosdevices/COM1");
+    }
+
+    void startDrive(const QStringList& extra = {}) {
+        stopDrive();
+        QFile::remove(portLink());
+        drive_.start(QStringLiteral(KIROTUNE_SIM_PATH),
+                     QStringList{"--variant", "x7", "--port", "COM1"} + extra);
+        QVERIFY(drive_.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portLink()).isSymLink(), 10000);
+    }
+
+    void stopDrive() {
+        if (drive_.state() == QProcess::NotRunning)
+            return;
+        drive_.terminate();
+        if (!drive_.waitForFinished(5000))
+            drive_.kill();
+        drive_.waitForFinished(5000);
+    }
+
+    Run qzcli(const QStringList& args) {
+        QProcess process;
+        process.start(QStringLiteral(KIROTUNE_QZCLI_PATH), args);
+        process.waitForFinished(30000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    static QStringList on(const QString& port = QStringLiteral("COM1")) {
+        return {"--variant", "x7", "--port", port};
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(config_.isValid());
+        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+        startDrive();
+    }
+    void cleanupTestCase() { stopDrive(); }
+
+    void writeThenReadBack() {
+        Run run = qzcli(on() + QStringList{"write", "31", "2560"});
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QStringLiteral("31 := 2560\n"));
+
+        run = qzcli(on() + QStringList{"write", "0x99", "65535"});
+        QCOMPARE(run.exitCode, 0);
+
+        run = qzcli(on() + QStringList{"read", "31"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QStringLiteral("31 2560 2560\n"));
+
+        run = qzcli(on() + QStringList{"read", "153", "1"});
+        QCOMPARE(run.out, QStringLiteral("153 65535 -1\n"));
+
+        run = qzcli(on() + QStringList{"read", "16", "10"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.count(QLatin1Char('\n')), 10);
+        QVERIFY(run.out.startsWith(QStringLiteral("16 ")));
+        QVERIFY(run.out.contains(QStringLiteral("\n25 ")));
+    }
+
+    void badArguments_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("no port") << QStringList{"--variant", "x7", "read", "0"};
+        QTest::newRow("unknown variant")
+            << QStringList{"--variant", "x9", "--port", "COM1", "read", "0"};
+        QTest::newRow("unknown command") << on() + QStringList{"erase", "0"};
+        QTest::newRow("write without value") << on() + QStringList{"write", "31"};
+        QTest::newRow("value above 65535") << on() + QStringList{"write", "31", "65536"};
+        QTest::newRow("negative value") << on() + QStringList{"write", "31", "-1"};
+        QTest::newRow("address not a number") << on() + QStringList{"read", "peak"};
+        QTest::newRow("count past the last register") << on() + QStringList{"read", "65535", "2"};
+    }
+    void badArguments() {
+        QFETCH(QStringList, args);
+        const Run run = qzcli(args);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.err.contains(QStringLiteral("usage:")));
+        QCOMPARE(run.out, QString());
+    }
+
+    void portThatCannotBeOpened() {
+        Run run = qzcli(on(QStringLiteral("COM99")) + QStringList{"read", "0"});
+        QCOMPARE(run.exitCode, 3);
+        QCOMPARE(run.err, QStringLiteral("qzcli: COM99 (/dev/ttyS98): no such port\n"));
+
+        QSerialPort holder(QFileInfo(portLink()).symLinkTarget());
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        run = qzcli(on() + QStringList{"read", "0"});
+        holder.close();
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains(QStringLiteral("busy")), qPrintable(run.err));
+    }
+
+    void silentDriveFailsAfterFourAttempts() {
+        startDrive({"--fault", "silent"});
+        const Run run = qzcli(on() + QStringList{"read", "0"});
+        startDrive();
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.out, QString());
+        QCOMPARE(run.err, QStringLiteral("通讯故障！: 请检查连接后重新开启软件！\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(QzcliTest)
+#include "tst_qzcli.moc"
