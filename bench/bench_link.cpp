@@ -2,8 +2,8 @@
 //
 // Starts qzdrive-sim on a pseudo-terminal (published as COM1 in a private port map), then runs
 // writes and one-register reads exactly as the windows do (send, wait T, receive, settle wait T)
-// and reports the wall time per transaction against that floor of 2 T, and the CPU time that
-// WaitMs spends per second of waiting.
+// and reports the wall time per transaction against the floor of the waits it must make, and the
+// CPU time that WaitMs spends per second of waiting.
 
 #include "link/DriveLink.h"
 #include "link/EventPumpClock.h"
@@ -58,7 +58,9 @@ Timing measure(kiro::DriveLink& link, quint8 function, float address, float valu
         link.WaitMs(link.ReplyWaitMs());
     }
     timing.msPerTransaction = double(wall.nsecsElapsed()) / 1e6 / rounds;
-    timing.floorMs = 2.0 * link.ReplyWaitMs();
+    // Wait T before the first poll, the wait after reading the reply, the settle wait T.
+    const int afterReading = link.ExpectedReplyLength() / link.BaudKilo() + 30;
+    timing.floorMs = 2.0 * link.ReplyWaitMs() + afterReading;
     return timing;
 }
 
