@@ -228,15 +228,23 @@ void MainWindow::followPortClosed() {
     setToolbarButtonsEnabled(kFirstDriveButton, kLastDriveButton, false);
 }
 
-QMdiSubWindow* MainWindow::showChild(QWidget* content) {
+QMdiSubWindow* MainWindow::showChild(QWidget* content, ChildKind kind) {
     // Each window moves itself to its place when it is made, as it would on the screen.
     const QPoint place = content->pos();
     auto* frame = new QMdiSubWindow;
     frame->setWidget(content);
     frame->setAttribute(Qt::WA_DeleteOnClose);
-    frame->setWindowIcon(QIcon());
+    QPixmap noIcon(16, 16);
+    noIcon.fill(Qt::transparent);
+    frame->setWindowIcon(QIcon(noIcon));
+    if (kind == ChildKind::FixedDialog) {
+        frame->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    }
     clientArea_->addSubWindow(frame);
     frame->adjustSize();
+    if (kind == ChildKind::FixedDialog)
+        frame->setFixedSize(frame->size());
     frame->move(place);
     frame->show();
     clientArea_->setActiveSubWindow(frame);
@@ -261,7 +269,7 @@ void MainWindow::showCommWindow() {
     auto* window = new CommWindow(state_);
     commWindow_ = window;
     connect(window, &CommWindow::unloaded, this, [this] { commWindow_ = nullptr; });
-    showChild(window);
+    showChild(window, ChildKind::FixedDialog);
 }
 
 void MainWindow::commitToEeprom() {
@@ -314,14 +322,14 @@ void MainWindow::showProductInfo() {
     if (raiseIfOpen(productInfo_))
         return;
     productInfo_ = new ProductInfoWindow(state_);
-    showChild(productInfo_);
+    showChild(productInfo_, ChildKind::FixedDialog);
 }
 
 void MainWindow::showContact() {
     if (raiseIfOpen(contact_))
         return;
     contact_ = new ContactWindow;
-    showChild(contact_);
+    showChild(contact_, ChildKind::FixedDialog);
 }
 
 void MainWindow::exitProgram() {

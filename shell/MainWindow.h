@@ -38,7 +38,9 @@ public:
     void setToolWindowFactory(ToolWindow window, ToolWindowFactory factory);
 
     // Shows a window inside the client area, at the place the window has moved itself to.
-    QMdiSubWindow* showChild(QWidget* content);
+    // Small dialogs keep their size and offer only closing.
+    enum class ChildKind { ToolWindow, FixedDialog };
+    QMdiSubWindow* showChild(QWidget* content, ChildKind kind = ChildKind::ToolWindow);
 
     QMdiArea* clientArea() const { return clientArea_; }
     StatusLamp& lamp() const { return *lamp_; }
