@@ -18,7 +18,6 @@ const Variant& Variant::x7() {
                               {QStringLiteral("SaveToEEprogram"), QStringLiteral("保存当前参数")},
                               {QStringLiteral("ParaDataLib"), QStringLiteral("存档参数")},
                               {QStringLiteral("exit"), kExit}};
-        v.storageWindow = StorageWindow::Archive;
         v.lampKind = LampKind::Pictures;
         v.lampBusy = QStringLiteral("lamp02.bmp");
         v.lampIdle = QStringLiteral("lamp01.bmp");
@@ -50,7 +49,6 @@ const Variant& Variant::qz318() {
                           QStringLiteral("电流环显示"), QStringLiteral("参数设定"),
                           QStringLiteral("故障查询"),   QStringLiteral("联系信息"),
                           QStringLiteral("版本信息"),   QStringLiteral("退出")};
-        v.storageWindow = StorageWindow::ParameterTable;
         v.lampKind = LampKind::Texts;
         v.lampBusy = QStringLiteral("Communicating...");
         v.lampIdle = QStringLiteral("Ready");

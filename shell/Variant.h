@@ -20,7 +20,6 @@ struct MenuEntry {
 // never ask which tuner they are in; tool windows built later take their texts from here too.
 struct Variant {
     enum class LampKind { Pictures, Texts };
-    enum class StorageWindow { Archive /* Form7 */, ParameterTable /* Form5 */ };
 
     QString programName; // "qztune-x7" or "QZ318": the executable and the default message title
     const LinkVariant* link = nullptr;
@@ -30,7 +29,6 @@ struct Variant {
     QString noticeTitle;                 // title of refusals and notices: "提示！" / "Prompt！"
     QVector<MenuEntry> operationEntries; // entries under "操作"
     QStringList toolbarTexts;            // empty: this tuner has no toolbar
-    StorageWindow storageWindow = StorageWindow::Archive;
 
     // Link lamp in status-bar panel 2: picture files beside the program, or texts.
     LampKind lampKind = LampKind::Pictures;
