@@ -27,9 +27,10 @@ struct LineSettings {
 // Opens the device for reading and writing, for this process alone; InvalidHandle when it is
 // missing or already in use.
 Handle OpenExclusive(const QString& devicePath);
-bool CloseHandle(Handle handle);
+bool ClosePortHandle(Handle handle);
 
-bool SetQueueSizes(Handle handle, int inputBytes, int outputBytes);
+// Driver queue sizes, and reads that return at once with what has arrived.
+bool SetQueuesAndTimeouts(Handle handle, int queueBytes, int writeMsPerByte, int writeConstantMs);
 // Binary mode, parity checking on, the given line, no flow control, RTS asserted; everything else
 // as the port had it.
 bool ApplyLineSettings(Handle handle, const LineSettings& settings);
@@ -38,7 +39,8 @@ bool ApplyLineSettings(Handle handle, const LineSettings& settings);
 int BytesWaiting(Handle handle);
 // Takes what waits, at most maxBytes, without waiting for more.
 int ReadWaiting(Handle handle, std::uint8_t* buffer, int maxBytes);
-// Writes all bytes within timeoutMs; returns how many went out.
+// Writes all bytes within timeoutMs (the time SetQueuesAndTimeouts allows for them); returns how
+// many went out.
 int WriteBytes(Handle handle, const std::uint8_t* bytes, int count, int timeoutMs);
 // Drops whatever is still queued in either direction.
 void Purge(Handle handle);
@@ -57,9 +59,9 @@ public:
     // Blocks until bytes arrive on the port or wake() is called.
     Outcome wait(Handle handle);
     // Makes a pending (or the next) wait return Woken.
-    void wake();
-    // Forgets an earlier wake() before the port is opened again.
-    void rearm();
+    void wake(Handle handle);
+    // Watches the freshly opened port for received bytes, forgetting an earlier wake().
+    void rearm(Handle handle);
 
 private:
 #ifdef _WIN32

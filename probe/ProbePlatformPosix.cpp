@@ -33,13 +33,14 @@ Handle OpenExclusive(const QString& devicePath) {
     return fd;
 }
 
-bool CloseHandle(Handle handle) {
+bool ClosePortHandle(Handle handle) {
     ::ioctl(handle, TIOCNXCL);
     return ::close(handle) == 0;
 }
 
-bool SetQueueSizes(Handle handle, int, int) {
-    // The tty layer's queues are fixed and larger than the 2048 bytes asked for.
+bool SetQueuesAndTimeouts(Handle handle, int, int, int) {
+    // The tty layer's queues are fixed and larger than the 2048 bytes asked for; reads return at
+    // once through VMIN = VTIME = 0 (ApplyLineSettings), and WriteBytes keeps the write deadline.
     return handle >= 0;
 }
 
@@ -186,12 +187,12 @@ PortEventWait::Outcome PortEventWait::wait(Handle handle) {
     }
 }
 
-void PortEventWait::wake() {
+void PortEventWait::wake(Handle) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto put = ::write(wakeFd_, &one, sizeof one);
 }
 
-void PortEventWait::rearm() {
+void PortEventWait::rearm(Handle) {
     std::uint64_t count = 0;
     [[maybe_unused]] const auto got = ::read(wakeFd_, &count, sizeof count);
 }

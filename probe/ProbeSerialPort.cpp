@@ -73,21 +73,21 @@ bool ProbeSerialPort::OpenPort() {
         return false;
     const auto settings =
         lineSettingsFor(baudPosition, dataBitsPosition, stopBitsPosition, parityPosition);
-    if (!platform::SetQueueSizes(handle, QueueBytes, QueueBytes) ||
+    if (!platform::SetQueuesAndTimeouts(handle, QueueBytes, WriteMsPerByte, WriteConstantMs) ||
         !platform::ApplyLineSettings(handle, settings)) {
-        platform::CloseHandle(handle);
+        platform::ClosePortHandle(handle);
         return false;
     }
 
     handle_ = handle;
-    portEvent_.rearm();
+    portEvent_.rearm(handle);
     watcherEnded_.reset();
     open_ = true;
     try {
         watcher_ = std::thread(&ProbeSerialPort::WatchPort, this, handle);
     } catch (const std::system_error&) {
         open_ = false;
-        platform::CloseHandle(handle_);
+        platform::ClosePortHandle(handle_);
         handle_ = platform::InvalidHandle;
         return false;
     }
@@ -100,10 +100,10 @@ bool ProbeSerialPort::ClosePort() {
     open_ = false;
     RxDoneEvent.set();
     RxReadyEvent.set();
-    portEvent_.wake();
+    portEvent_.wake(handle_);
     if (watcherEnded_.wait(WatcherEndWait))
         joinWatcher();
-    const bool closed = platform::CloseHandle(handle_);
+    const bool closed = platform::ClosePortHandle(handle_);
     handle_ = platform::InvalidHandle;
     return closed;
 }
