@@ -113,6 +113,25 @@ private slots:
         QVERIFY(rig.prompter.messages.isEmpty());
     }
 
+    void comboChoiceReachesTheEngineWhenFocusLeaves() {
+        Rig rig;
+        rig.dialog.show();
+        QApplication::setActiveWindow(&rig.dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&rig.dialog));
+        auto* parity = rig.widget<QComboBox>("parityCombo");
+        parity->setFocus();
+        parity->setEditText("Even");
+        QCOMPARE(rig.dialog.engine().parityPosition, 0);
+        rig.edit("addressEdit", 1)->setFocus();
+        QCOMPARE(rig.dialog.engine().parityPosition, 2);
+
+        auto* port = rig.widget<QComboBox>("portCombo");
+        port->setFocus();
+        port->setCurrentIndex(4);
+        rig.widget<QComboBox>("baudCombo")->setFocus();
+        QCOMPARE(rig.dialog.engine().portName, QString("COM5"));
+    }
+
     void refusals_data() {
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("condition");
