@@ -10,6 +10,7 @@
 #include "link/RegisterMap.h"
 #include "sim/DriveModel.h"
 #include "sim/PtyDriveServer.h"
+#include "tests/support/PrivateConfigMain.h"
 #include "tests/support/PromptRecorder.h"
 
 #include <QTemporaryDir>
@@ -240,15 +241,6 @@ void TstLibmodbus::driveLinkTalksToALibmodbusSlave() {
     PortMap::withdraw(QStringLiteral("COM2"), slave.slavePath());
 }
 
-int main(int argc, char* argv[]) {
-    // The port map lives in the configuration folder; keep it out of the user's own.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QCoreApplication app(argc, argv);
-    TstLibmodbus test;
-    return QTest::qExec(&test, argc, argv);
-}
+KIRO_TEST_MAIN_WITH_PRIVATE_CONFIG(TstLibmodbus)
 
 #include "tst_libmodbus.moc"

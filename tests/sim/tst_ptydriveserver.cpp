@@ -6,6 +6,7 @@
 #include "link/RequestFrame.h"
 #include "sim/DriveModel.h"
 #include "sim/PtyDriveServer.h"
+#include "tests/support/PrivateConfigMain.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -171,15 +172,6 @@ void TstPtyDriveServer::portMapLinkLivesWithTheServer() {
     QVERIFY(!server_->isRunning());
 }
 
-int main(int argc, char* argv[]) {
-    // The port map lives in the configuration folder; keep it out of the user's own.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QCoreApplication app(argc, argv);
-    TstPtyDriveServer test;
-    return QTest::qExec(&test, argc, argv);
-}
+KIRO_TEST_MAIN_WITH_PRIVATE_CONFIG(TstPtyDriveServer)
 
 #include "tst_ptydriveserver.moc"

@@ -7,6 +7,7 @@
 #include "link/PortMap.h"
 #include "link/QtSerialPort.h"
 #include "link/RegisterMap.h"
+#include "tests/support/PrivateConfigMain.h"
 #include "tests/support/PromptRecorder.h"
 
 #include <QFileInfo>
@@ -174,15 +175,6 @@ void TstPtyRoundTrip::badArguments() {
     QVERIFY(process.readAllStandardOutput().isEmpty());
 }
 
-int main(int argc, char* argv[]) {
-    // The port map lives in the configuration folder; keep it out of the user's own.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QCoreApplication app(argc, argv);
-    TstPtyRoundTrip test;
-    return QTest::qExec(&test, argc, argv);
-}
+KIRO_TEST_MAIN_WITH_PRIVATE_CONFIG(TstPtyRoundTrip)
 
 #include "tst_ptyroundtrip.moc"
