@@ -1,12 +1,16 @@
 // The tuner program. The same source builds qztune-x7 and QZ318; KIROTUNE_VARIANT names the drive.
 
+#include "currentloop/CurrentLoopWindowInstall.h"
+#include "faults/FaultWindowInstall.h"
 #include "link/DriveLink.h"
 #include "link/EventPumpClock.h"
 #include "link/QtSerialPort.h"
+#include "params/ParameterWindowInstall.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxPrompter.h"
 #include "shell/ShellState.h"
 #include "shell/Variant.h"
+#include "storage/StorageWindowInstall.h"
 
 #include <QApplication>
 
@@ -15,6 +19,7 @@ int main(int argc, char** argv) {
     const kiro::Variant& variant = *kiro::Variant::byName(QStringLiteral(KIROTUNE_VARIANT));
     QApplication::setApplicationName(variant.programName);
     QApplication::setOrganizationName(QStringLiteral("Kirotune"));
+    QApplication::setApplicationVersion(QStringLiteral(KIROTUNE_VERSION));
 
     kiro::QtSerialPort port;
     kiro::EventPumpClock clock;
@@ -23,6 +28,10 @@ int main(int argc, char** argv) {
     kiro::ShellState state(link, prompter, variant);
 
     kiro::MainWindow window(state);
+    kiro::installParameterWindow(window);
+    kiro::installCurrentLoopWindow(window);
+    kiro::installFaultWindow(window);
+    kiro::installStorageWindow(window);
     window.showMaximized();
     return app.exec();
 }

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace kiro {
+
+class MainWindow;
+
+// Registers the window with the main window's tool-window command.
+void installFaultWindow(MainWindow& window);
+
+} // namespace kiro
