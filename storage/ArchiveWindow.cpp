@@ -149,6 +149,8 @@ void ArchiveWindow::run(Transfer transfer) {
 
 void ArchiveWindow::save() {
     const ArchiveSaveResult result = SaveArchive(state_.link(), archivePath_);
+    // A new file shows in the file list when the lists come back.
+    file1_->setPath(file1_->path());
     finish(result.outcome == ArchiveSaveResult::Outcome::Saved ? archive_texts::kSaved
                                                                : archive_texts::kSaveFailed);
 }
