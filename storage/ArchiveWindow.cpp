@@ -141,6 +141,11 @@ void ArchiveWindow::runWhenLinkFree() {
 }
 
 void ArchiveWindow::run(Transfer transfer) {
+    if (!state_.portOpen()) {
+        // Closed while the transfer waited for the link.
+        finish(texts::kPortNotConfigured, texts::kLinkFailureTitle, Prompt::Icon::None);
+        return;
+    }
     if (transfer == Transfer::Save)
         save();
     else
@@ -187,10 +192,10 @@ void ArchiveWindow::unlock() {
     command2_->setEnabled(true);
 }
 
-void ArchiveWindow::finish(const QString& message) {
+void ArchiveWindow::finish(const QString& message, const QString& title, Prompt::Icon icon) {
     label1_->hide();
     label1_->clear();
-    state_.tell(message, archive_texts::kTransferTitle, Prompt::Icon::Information);
+    state_.tell(message, title, icon);
     unlock();
     running_ = false;
     if (closeRequested_) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ArchiveTexts.h"
+#include "link/Prompts.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -45,7 +48,9 @@ private:
     void write();
     void lock(const QString& caption);
     void unlock();
-    void finish(const QString& message);
+    // Shows the outcome and gives the window back to the user.
+    void finish(const QString& message, const QString& title = archive_texts::kTransferTitle,
+                Prompt::Icon icon = Prompt::Icon::Information);
 
     ShellState& state_;
     DriveList* drive1_ = nullptr;

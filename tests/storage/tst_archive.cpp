@@ -461,7 +461,13 @@ private slots:
         QVERIFY(!rig.window().isVisible());
     }
 
+    void transferWaitsWhileAnotherWindowHoldsTheLink_data() {
+        QTest::addColumn<bool>("portClosesMeanwhile");
+        QTest::newRow("link comes free") << false;
+        QTest::newRow("port closed meanwhile") << true;
+    }
     void transferWaitsWhileAnotherWindowHoldsTheLink() {
+        QFETCH(bool, portClosesMeanwhile);
         Rig rig;
         const QString file = path(QStringLiteral("later.txt"));
         rig.setPath(file);
@@ -471,10 +477,19 @@ private slots:
         QVERIFY(rig.control<QLabel>(QStringLiteral("Label1"))->isVisible());
         rig.click(QStringLiteral("Command2")); // the window is disabled: nothing more starts
 
+        if (portClosesMeanwhile)
+            rig.port.close();
         other.reset();
-        QTRY_COMPARE(rig.prompts.texts(), QStringList{kSaved});
-        QCOMPARE(readFile(file), kArchive);
-        QCOMPARE(rig.drive.requests().size(), 19);
+        if (portClosesMeanwhile) {
+            QTRY_COMPARE(rig.prompts.texts(), QStringList{QStringLiteral("请先配置通讯端口！")});
+            QVERIFY(rig.drive.requests().isEmpty());
+            QVERIFY(!QFileInfo::exists(file));
+        } else {
+            QTRY_COMPARE(rig.prompts.texts(), QStringList{kSaved});
+            QCOMPARE(readFile(file), kArchive);
+            QCOMPARE(rig.drive.requests().size(), 19);
+        }
+        QVERIFY(rig.control(QStringLiteral("Command1"))->isEnabled());
     }
 
     void pathJoin_data() {
