@@ -1,6 +1,5 @@
 #include "FileSystemLists.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
@@ -28,7 +27,8 @@ QString JoinFolderAndFile(const QString& folder, const QString& fileName) {
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     QStringList roots;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (volume.isValid() && volume.isReady())
+        // Some systems mount single files too (bind mounts); only folders can be walked.
+        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
             roots.append(native(volume.rootPath()));
     }
     roots.removeDuplicates();
