@@ -1,11 +1,13 @@
 #include "StorageWindowInstall.h"
 
+#include "ArchiveWindow.h"
 #include "shell/MainWindow.h"
 
 namespace kiro {
 
-void installStorageWindow(MainWindow&) {
-    // The main window's placeholder stands in until the window is built.
+void installStorageWindow(MainWindow& window) {
+    window.setToolWindowFactory(ToolWindow::Archive,
+                                [](ShellState& state) { return new ArchiveWindow(state); });
 }
 
 } // namespace kiro
