@@ -113,6 +113,7 @@ void CurrentLoopWindow::buildControls() {
         entry->setObjectName(QStringLiteral("Text1_%1").arg(index));
         // Typed characters go through the key filter; an input method would bypass it.
         entry->setAttribute(Qt::WA_InputMethodEnabled, false);
+        entry->setMaximumWidth(90);
         entry->installEventFilter(this);
         label->setBuddy(entry);
         entries_[index] = entry;
