@@ -127,6 +127,7 @@ private slots:
 
     void closeEndsTheTest_data();
     void closeEndsTheTest();
+    void exitingTheTunerEndsTheTest();
     void autoTuning_data();
     void autoTuning();
     void givingUp_data();
@@ -487,6 +488,18 @@ void CurrentLoopWindowTest::closeEndsTheTest() {
     // The next opening reads the gains again; the step current entry opens empty.
     QVERIFY(rig.openWindow());
     QCOMPARE(rig.entry(2)->text(), QString());
+}
+
+void CurrentLoopWindowTest::exitingTheTunerEndsTheTest() {
+    CurrentLoopRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.openWindow());
+    QVERIFY(rig.start("1000", "300", "1"));
+    const qsizetype sent = rig.wire.requests.size();
+    rig.window->findChild<QAction*>(QStringLiteral("exit"))->trigger();
+    QCOMPARE(framesOf(rig.requestsFrom(sent)), (QList<Frame>{{6, reg::StepTestCommand, 0}}));
+    QVERIFY(!rig.drive.stepTestRunning());
+    QVERIFY(!rig.port.isOpen());
+    QVERIFY(!rig.window->isVisible());
 }
 
 void CurrentLoopWindowTest::autoTuning_data() {
