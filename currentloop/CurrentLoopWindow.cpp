@@ -211,8 +211,8 @@ void CurrentLoopWindow::start() {
         return;
     }
     record_ = std::move(result.record);
-    values_.SampleCount = qint16(record_.samples.size());
-    zoom_.reset(record_.plotRange, values_.SampleCount);
+    values_.SampleCount = qint16(record_.Samples.size());
+    zoom_.reset(record_.PlotRange, values_.SampleCount);
     plot_->setScale(zoom_.view());
     dataSource_->start();
     showIdle();
@@ -416,7 +416,7 @@ void CurrentLoopWindow::DataSource_Timer() {
     const auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
     if (isMinimized() || (frame && frame->isMinimized()))
         return;
-    plot_->redraw({zoom_.view(), &record_.samples, zoom_.Dragging(), zoom_.DragStart(),
+    plot_->redraw({zoom_.view(), &record_.Samples, zoom_.Dragging(), zoom_.DragStart(),
                    zoom_.DragEnd(), values_.TestCurrent});
 }
 

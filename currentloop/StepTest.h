@@ -8,10 +8,10 @@ namespace kiro {
 
 class DriveLink;
 
-// A captured step response: the samples in amperes and the vertical half-span of the full view.
+// A captured step response, as the plot draws it.
 struct StepRecord {
-    QVector<float> samples;
-    float plotRange = 0;
+    QVector<float> Samples; // amperes, one per sample
+    float PlotRange = 0;    // half the vertical span of the full view
 };
 
 // The vertical half-span of the full view: three times the step current, so that overshoot and

@@ -124,8 +124,8 @@ int runStep(BenchSession& session, const QStringList& args) {
     }
 
     QByteArray csv("sample,amperes\n");
-    for (int k = 0; k < result.record.samples.size(); ++k)
-        csv += QByteArray::number(k) + ',' + exactDecimal(result.record.samples[k]) + '\n';
+    for (int k = 0; k < result.record.Samples.size(); ++k)
+        csv += QByteArray::number(k) + ',' + exactDecimal(result.record.Samples[k]) + '\n';
     std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout);
     std::fflush(stdout);
     if (!ended) {
