@@ -144,8 +144,7 @@ void CurrentLoopWindow::buildControls() {
     connect(closeRetry_, &QTimer::timeout, this, &CurrentLoopWindow::retryClose);
 }
 
-// --- Opening
-// --------------------------------------------------------------------------------------
+// --- Opening ---
 
 void CurrentLoopWindow::load() {
     state_.WindowOpenFlags(kOwnFlag) = true;
@@ -174,8 +173,7 @@ void CurrentLoopWindow::load() {
     state_.setTuningIdle(true);
 }
 
-// --- Start
-// ----------------------------------------------------------------------------------------
+// --- Start ---
 
 void CurrentLoopWindow::start() {
     if (inTransfer())
@@ -221,8 +219,7 @@ void CurrentLoopWindow::start() {
     closeIfRequested();
 }
 
-// --- Entries
-// --------------------------------------------------------------------------------------
+// --- Entries ---
 
 bool CurrentLoopWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
@@ -290,8 +287,7 @@ bool CurrentLoopWindow::applyEntry(int entry) {
     return written;
 }
 
-// --- auto
-// -----------------------------------------------------------------------------------------
+// --- auto ---
 
 void CurrentLoopWindow::autoTune() {
     if (inTransfer())
@@ -318,8 +314,7 @@ void CurrentLoopWindow::autoTune() {
     closeWindow();
 }
 
-// --- Closing
-// --------------------------------------------------------------------------------------
+// --- Closing ---
 
 void CurrentLoopWindow::closeEvent(QCloseEvent* event) {
     if (unloaded_) {
@@ -382,8 +377,7 @@ void CurrentLoopWindow::retryClose() {
     closeIfRequested();
 }
 
-// --- Give-up and status
-// ---------------------------------------------------------------------------
+// --- Give-up and status ---
 
 void CurrentLoopWindow::giveUp() {
     const LinkVariant& link = *state_.variant().link;
@@ -409,8 +403,7 @@ void CurrentLoopWindow::showIdle() {
         lamp->showIdle();
 }
 
-// --- Plot
-// -----------------------------------------------------------------------------------------
+// --- Plot ---
 
 void CurrentLoopWindow::DataSource_Timer() {
     const auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
