@@ -132,6 +132,7 @@ private slots:
     void autoTuning();
     void givingUp_data();
     void givingUp();
+    void vanishedPortIsReportedOnce();
 
     void inputDuringAnExchange_data();
     void inputDuringAnExchange();
@@ -601,6 +602,18 @@ void CurrentLoopWindowTest::givingUp() {
     QVERIFY(!rig.widget<QTimer>("DataSource")->isActive());
     QCOMPARE(!rig.widget("Command1")->isEnabledTo(rig.form()), startDisabled);
     QVERIFY(rig.state.ToolWindowOpen);
+}
+
+void CurrentLoopWindowTest::vanishedPortIsReportedOnce() {
+    CurrentLoopRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.openWindow());
+    rig.port.vanish();
+    QVERIFY(rig.start("1000", "300", "1"));
+    // The port's own complaint once, not twelve times, then the window gives up as usual.
+    QCOMPARE(rig.prompts.texts(),
+             (QStringList{rig.port.errorString(), failureTextOf(QStringLiteral("x7"))}));
+    QCOMPARE(rig.wire.requests.size(), 2);
+    QVERIFY(!rig.form()->isEnabled());
 }
 
 void CurrentLoopWindowTest::inputDuringAnExchange_data() {
