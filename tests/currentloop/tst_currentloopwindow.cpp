@@ -404,6 +404,15 @@ void CurrentLoopWindowTest::referenceLineFollowsEnter() {
     QVERIFY(showsNear(image, 300, kReferenceLine, rowOf(3, 4.5, -9)));
     QVERIFY(!showsNear(image, 300, kReferenceLine, rowOf(1.5, 4.5, -9)));
     QVERIFY(showsNear(image, 300, kZeroLine, rowOf(0, 4.5, -9)));
+
+    // A minimised window is not redrawn.
+    auto* frame = qobject_cast<QMdiSubWindow*>(rig.form()->parentWidget());
+    frame->showMinimized();
+    rig.entry(2)->setText(QStringLiteral("1"));
+    rig.pressEnter(2);
+    QVERIFY(showsNear(rig.tick(), 300, kReferenceLine, rowOf(3, 4.5, -9)));
+    frame->showNormal();
+    QVERIFY(showsNear(rig.tick(), 300, kReferenceLine, rowOf(1, 4.5, -9)));
 }
 
 void CurrentLoopWindowTest::zoomWithTheMouse() {
