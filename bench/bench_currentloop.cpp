@@ -92,6 +92,12 @@ int main(int argc, char* argv[]) {
     std::printf("plot redraw, full view:             %.3f ms CPU per frame (limit 1 ms)\n", full);
     std::printf("plot redraw, deep zoom (5 samples): %.3f ms CPU per frame (limit 1 ms)\n", deep);
     std::printf("plot redraw, flat zoom (5 mA high): %.3f ms CPU per frame (limit 1 ms)\n", flat);
+    // The worst a record can do: every segment spans the whole signed range, far off the picture.
+    QVector<float> zigzag(200);
+    for (int k = 0; k < zigzag.size(); ++k)
+        zigzag[k] = k % 2 ? 32.0f : -32.0f;
+    const double worst = redrawCost({0, 199, -31.0f, -0.005f}, zigzag, kFrames);
+    std::printf("plot redraw, +-32 A zigzag, flat:   %.3f ms CPU per frame (limit 1 ms)\n", worst);
 
     QProcess drive;
     drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
