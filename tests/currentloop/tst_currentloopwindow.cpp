@@ -6,6 +6,7 @@
 #include "currentloop/CurrentLoopValues.h"
 #include "link/RegisterMap.h"
 #include "shell/StatusLamp.h"
+#include "tests/shell/ShellRig.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -137,6 +138,8 @@ private slots:
     void inputDuringAnExchange_data();
     void inputDuringAnExchange();
     void closeWaitsForAnotherWindowsExchange();
+
+    void inTheTunerOnItsRealClock();
 };
 
 void CurrentLoopWindowTest::opensReadingBothGains_data() {
@@ -710,6 +713,21 @@ void CurrentLoopWindowTest::closeWaitsForAnotherWindowsExchange() {
     }
     QTRY_VERIFY(rig.formGone());
     QCOMPARE(framesOf(rig.requestsFrom(2)), (QList<Frame>{{6, reg::StepTestCommand, 0}}));
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void CurrentLoopWindowTest::inTheTunerOnItsRealClock() {
+    kiro::test::ShellRig rig(QStringLiteral("qz318"));
+    kiro::installCurrentLoopWindow(*rig.window);
+    QVERIFY(rig.openLink());
+    QVERIFY(rig.trigger(QStringLiteral("Toolbar1_3"))); // "电流环显示"
+    QCOMPARE(rig.widget<QLineEdit>("Text1_0")->text(), QStringLiteral("900"));
+    rig.widget<QLineEdit>("Text1_2")->setText(QStringLiteral("1"));
+    QVERIFY(rig.click(QStringLiteral("Command1")));
+    // The plot timer draws the record by itself.
+    QTRY_VERIFY(showsAnywhere(rig.widget("Picture1")->grab().toImage(), kCurve));
+    rig.frameOf(QStringLiteral("Form1"))->close();
+    QVERIFY(!rig.drive.stepTestRunning());
     QVERIFY(rig.prompts.prompts.isEmpty());
 }
 
