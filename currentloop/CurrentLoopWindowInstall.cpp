@@ -1,11 +1,14 @@
 #include "CurrentLoopWindowInstall.h"
 
+#include "CurrentLoopWindow.h"
 #include "shell/MainWindow.h"
 
 namespace kiro {
 
-void installCurrentLoopWindow(MainWindow&) {
-    // The main window's placeholder stands in until the window is built.
+void installCurrentLoopWindow(MainWindow& window) {
+    window.setToolWindowFactory(ToolWindow::CurrentLoop, [](ShellState& state) -> QWidget* {
+        return new CurrentLoopWindow(state);
+    });
 }
 
 } // namespace kiro

@@ -16,9 +16,6 @@ constexpr quint8 kIllegalFunction = 1;
 constexpr quint8 kIllegalAddress = 2;
 constexpr quint8 kIllegalValue = 3;
 
-// Samples recorded before the step is applied, so that the plot shows where the step begins.
-constexpr int kSamplesBeforeStep = 10;
-
 quint16 wordAt(const QByteArray& frame, int offset) {
     return quint16(quint8(frame[offset]) << 8 | quint8(frame[offset + 1]));
 }
@@ -127,6 +124,10 @@ quint16 DriveModel::visibleReg(int address) const {
 
 QByteArray DriveModel::answer(const QByteArray& request) {
     requests_.append(request);
+    if (const auto gains = loop_.takeTunedGains()) {
+        registers_[reg::CurrentLoopKp] = gains->kp;
+        registers_[reg::CurrentLoopKi] = gains->ki;
+    }
     if (request.size() < 4 || !crcMatches(request))
         return {};
     const quint8 station = quint8(request[0]);
@@ -219,9 +220,6 @@ void DriveModel::applyWrite(quint16 address, quint16 value) {
     }
 }
 
-// The current loop seen from the tuner is close to a second-order system: the proportional gain
-// damps it, the integral gain makes it faster and livelier. The record starts a few samples
-// before the step so that the rise is visible, and carries a little measurement noise.
 void DriveModel::runStepTest() {
     stepTestRunning_ = true;
     if (!cannedResponse_.isEmpty()) {
@@ -230,41 +228,13 @@ void DriveModel::runStepTest() {
             capture_[size_t(k)] = quint16(cannedResponse_[k]);
         return;
     }
-    const double kp = std::max(1, int(registers_[reg::CurrentLoopKp])) / 1000.0;
-    const double ki = std::max(1, int(registers_[reg::CurrentLoopKi])) / 300.0;
-    const double target = qint16(registers_[reg::StepTestCurrent]);
-    const double omega = std::clamp(0.35 * std::sqrt(ki), 0.02, 1.5); // rad per sample
-    const double zeta = std::clamp(0.55 * kp / std::sqrt(ki), 0.03, 4.0);
-
-    constexpr int kSubsteps = 50;
-    constexpr double dt = 1.0 / kSubsteps;
-    double current = 0;
-    double slope = 0;
-    const double noiseAmplitude = 3.0 + std::abs(target) * 0.004;
-    for (int k = 0; k < int(capture_.size()); ++k) {
-        if (k >= kSamplesBeforeStep) {
-            for (int s = 0; s < kSubsteps; ++s) {
-                const double accel = omega * omega * (target - current) - 2 * zeta * omega * slope;
-                slope += accel * dt;
-                current += slope * dt;
-            }
-        }
-        noiseSeed_ = noiseSeed_ * 1664525u + 1013904223u;
-        const double noise =
-            (double(noiseSeed_ >> 8) / double(1u << 24) * 2.0 - 1.0) * noiseAmplitude;
-        const double sample = std::clamp(current + noise, -32768.0, 32767.0);
-        capture_[size_t(k)] = quint16(qint16(std::lround(sample)));
-    }
+    capture_ = loop_.recordStep(registers_[reg::CurrentLoopKp], registers_[reg::CurrentLoopKi],
+                                qint16(registers_[reg::StepTestCurrent]));
 }
 
-// The drive measures the winding and picks gains for a well damped loop; the result depends a
-// little on the peak current so that different setups tune to different values.
 void DriveModel::runAutoTuning() {
     ++autoTunings_;
-    const double peak = std::max(0.5, registers_[reg::PeakCurrent] / 1024.0);
-    registers_[reg::CurrentLoopKi] = quint16(std::lround(240 + 8 * peak));
-    const double ki = registers_[reg::CurrentLoopKi] / 300.0;
-    registers_[reg::CurrentLoopKp] = quint16(std::lround(1000 * 0.72 * std::sqrt(ki) / 0.55));
+    loop_.startAutoTuning(registers_[reg::PeakCurrent] / 1024.0);
 }
 
 QList<Delivery> DriveModel::respond(const QByteArray& request) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LinkVariant.h"
+#include "sim/CurrentLoopModel.h"
 
 #include <QByteArray>
 #include <QList>
@@ -73,6 +74,8 @@ public:
     // A fixed record (up to 200 samples, Q10 signed) that the following step tests capture instead
     // of a simulated one; an empty list returns to the simulation.
     void setStepResponse(const QVector<qint16>& samples) { cannedResponse_ = samples; }
+    // The drive's sense of time (the automatic tuning takes a while); a monotonic clock by default.
+    void setClock(CurrentLoopModel::Clock clock) { loop_.setClock(std::move(clock)); }
 
     // The longest read the drive serves; longer ones get an exception reply (illegal value).
     static constexpr int kMaxReadCount = 2000;
@@ -103,7 +106,7 @@ private:
     bool generatorRunning_ = false;
     int autoTunings_ = 0;
     QVector<qint16> cannedResponse_;
-    quint32 noiseSeed_ = 0x2545F491u;
+    CurrentLoopModel loop_;
 };
 
 } // namespace kiro::sim

@@ -10,6 +10,7 @@ constexpr int kRequestSize = 8; // every request of the link is one 8-byte frame
 
 SimulatedSerialPort::SimulatedSerialPort(DriveModel& drive, LinkClock& clock)
     : drive_(drive), clock_(clock) {
+    drive_.setClock([&clock] { return clock.nowMs(); });
 }
 
 QString SimulatedSerialPort::name() const {

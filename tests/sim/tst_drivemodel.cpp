@@ -270,10 +270,18 @@ void TstDriveModel::cannedStepResponse() {
 
 void TstDriveModel::autoTuningAndEepromCommit() {
     DriveModel drive(ReplyLayout::NarrowByteCount);
+    qint64 now = 0;
+    drive.setClock([&now] { return now; });
     const quint16 kp = drive.reg(reg::CurrentLoopKp);
     const quint16 ki = drive.reg(reg::CurrentLoopKi);
     drive.answer(request(1, 6, reg::CurrentLoopAutoTune, 1));
     QCOMPARE(drive.autoTunings(), 1);
+    // The tuning takes the drive a moment; until then it answers with the gains it had.
+    now += 100;
+    drive.answer(request(1, 3, reg::CurrentLoopKp, 2));
+    QCOMPARE(drive.reg(reg::CurrentLoopKp), kp);
+    now += 1000;
+    drive.answer(request(1, 3, reg::CurrentLoopKp, 2));
     QVERIFY(drive.reg(reg::CurrentLoopKp) != kp || drive.reg(reg::CurrentLoopKi) != ki);
     QVERIFY(drive.reg(reg::CurrentLoopKp) > 0 && drive.reg(reg::CurrentLoopKp) < 10000);
     QVERIFY(drive.reg(reg::CurrentLoopKi) > 0 && drive.reg(reg::CurrentLoopKi) < 10000);

@@ -1,0 +1,147 @@
+// What the current-loop window costs: the CPU time of one redraw of the step-response plot (it is
+// redrawn every 100 ms, also while the window waits for the drive), at the full view and deep in a
+// zoom where most segments run far outside the picture; and the wall time of the Start sequence
+// against the waits it must make, with qzdrive-sim on a pseudo-terminal (published as COM1 in a
+// private port map).
+
+#include "currentloop/StepPlot.h"
+#include "currentloop/StepTest.h"
+#include "link/DriveLink.h"
+#include "link/EventPumpClock.h"
+#include "link/Prompts.h"
+#include "link/QtSerialPort.h"
+#include "sim/CurrentLoopModel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+class CountingPrompter : public kiro::Prompter {
+public:
+    kiro::PromptAnswer ask(const kiro::Prompt& prompt) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(prompt.text));
+        ++shown;
+        return kiro::PromptAnswer::Ok;
+    }
+    int shown = 0;
+};
+
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// CPU milliseconds per redraw of the plot in the given view.
+double redrawCost(const kiro::PlotView& view, const QVector<float>& samples, int frames) {
+    kiro::StepPlot plot;
+    const kiro::PlotFrame frame{view,
+                                &samples,
+                                true,
+                                {view.ViewLeft + 1.0, 0.9 * view.ViewTop},
+                                {view.ViewLeft + view.ViewWidth - 1.0, 0.0},
+                                1.5f};
+    plot.redraw(frame); // the background is made once, before the measurement
+    const double before = processCpuSeconds();
+    for (int i = 0; i < frames; ++i)
+        plot.redraw(frame);
+    return 1000.0 * (processCpuSeconds() - before) / frames;
+}
+
+// The waits the Start sequence must make at 38400 baud, in ms: for every transaction the reply
+// wait and the wait after reading the reply, and the settle wait after the three writes.
+double startFloorMs(const kiro::DriveLink& link) {
+    const int baud = link.BaudKilo();
+    const int write = 8 * 10 / baud + 30;
+    const int afterWrite = 8 / baud + 30;
+    const int current = 8 / baud + 30;
+    const int step = 8 * 10 / baud + 500;
+    const int record = 406 * 10 / baud + 100;
+    const int afterRecord = 406 / baud + 30;
+    const int settle = write;
+    return 2 * (write + afterWrite + settle) + (current + afterWrite + settle) +
+           (step + afterWrite) + (record + afterRecord);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 10;
+
+    kiro::sim::CurrentLoopModel loop;
+    const kiro::sim::CurrentLoopModel::Record record = loop.recordStep(1000, 300, 1536);
+    QVector<float> samples;
+    for (const quint16 raw : record)
+        samples.append(qint16(raw) / 1024.0f);
+    constexpr int kFrames = 2000;
+    const double full = redrawCost({0, 199, 4.5f, -9.0f}, samples, kFrames);
+    const double deep = redrawCost({20, 5, 1.6f, -0.005f}, samples, kFrames);
+    const double flat = redrawCost({10, 180, 0.8f, -0.005f}, samples, kFrames);
+    std::printf("plot redraw, full view:             %.3f ms CPU per frame (limit 1 ms)\n", full);
+    std::printf("plot redraw, deep zoom (5 samples): %.3f ms CPU per frame (limit 1 ms)\n", deep);
+    std::printf("plot redraw, flat zoom (5 mA high): %.3f ms CPU per frame (limit 1 ms)\n", flat);
+    // The worst a record can do: every segment spans the whole signed range, far off the picture.
+    QVector<float> zigzag(200);
+    for (int k = 0; k < zigzag.size(); ++k)
+        zigzag[k] = k % 2 ? 32.0f : -32.0f;
+    const double worst = redrawCost({0, 199, -31.0f, -0.005f}, zigzag, kFrames);
+    std::printf("plot redraw, +-32 A zigzag, flat:   %.3f ms CPU per frame (limit 1 ms)\n", worst);
+
+    QProcess drive;
+    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    drive.start(QStringLiteral(KIROTUNE_SIM_PATH),
+                {QStringLiteral("--variant"), QStringLiteral("x7"), QStringLiteral("--port"),
+                 QStringLiteral("COM1")});
+    const QString portLink = config.path() + QStringLiteral("/Kirotune/dosdevices/COM1");
+    for (int i = 0; i < 100 && !QFileInfo(portLink).isSymLink(); ++i)
+        QThread::msleep(50);
+    if (!QFileInfo(portLink).isSymLink()) {
+        std::fprintf(stderr, "qzdrive-sim did not publish COM1\n");
+        return 1;
+    }
+    kiro::QtSerialPort port;
+    port.setPortNumber(1);
+    port.setSettings(QStringLiteral("38400,n,8,1"));
+    if (!port.open()) {
+        std::fprintf(stderr, "%s\n", qPrintable(port.errorString()));
+        return 1;
+    }
+    kiro::EventPumpClock clock;
+    CountingPrompter prompter;
+    kiro::DriveLink link(port, clock, prompter, kiro::LinkVariant::x7());
+    link.setBaudKilo(38);
+
+    kiro::StepTestInputs inputs;
+    inputs.kp = [] { return std::optional<float>(1000); };
+    inputs.ki = [] { return std::optional<float>(300); };
+    inputs.testCurrent = [] { return 1.5f; };
+    int failures = 0;
+    QElapsedTimer wall;
+    wall.start();
+    for (int i = 0; i < rounds; ++i) {
+        if (!kiro::RunStepTest(link, inputs).done())
+            ++failures;
+    }
+    const double perStart = double(wall.nsecsElapsed()) / 1e6 / rounds;
+    const double floor = startFloorMs(link);
+    std::printf("Start sequence (%d runs): %.1f ms  floor %.1f ms  ratio %.3f (limit 1.05)  "
+                "failures %d\n",
+                rounds, perStart, floor, perStart / floor, failures);
+
+    port.close();
+    drive.terminate();
+    drive.waitForFinished(3000);
+    return prompter.shown == 0 && failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,431 @@
+#include "CurrentLoopWindow.h"
+
+#include "CurrentLoopTransactions.h"
+#include "CurrentLoopValues.h"
+#include "CurrentLoopVariant.h"
+#include "EntryValues.h"
+#include "StepPlot.h"
+#include "link/DriveLink.h"
+#include "link/RegisterMap.h"
+#include "link/StatusDisplay.h"
+#include "shell/ShellState.h"
+#include "shell/Twips.h"
+#include "shell/Variant.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kiro {
+
+namespace {
+const QString kTitle = QStringLiteral("电流环调试");
+const QString kLabels[3] = {QStringLiteral("Kp:"), QStringLiteral("Ki:"),
+                            QStringLiteral("I-test:")};
+constexpr int kOwnFlag = 1; // the current-loop window's element of WindowOpenFlags
+constexpr int kKpEntry = 0;
+constexpr int kKiEntry = 1;
+constexpr int kCurrentEntry = 2;
+constexpr int kPlotIntervalMs = 100;
+constexpr int kCloseRetryMs = 50;
+constexpr quint8 kStation = 1;
+
+constexpr int kBackspace = 8;
+constexpr int kEnter = 13;
+constexpr int kPoint = 46;
+
+// The character a key press types, as the entries' key filter sees it; -1 for keys that type
+// nothing (arrows, Tab, modifiers), which pass untouched.
+int keyAsciiOf(const QKeyEvent& key) {
+    switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return kEnter;
+    case Qt::Key_Backspace:
+        return kBackspace;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return -1;
+    default:
+        break;
+    }
+    const QString text = key.text();
+    return text.isEmpty() ? -1 : int(text.at(0).unicode());
+}
+
+bool typesIntoEntry(int keyAscii) {
+    return keyAscii == kBackspace || keyAscii == kPoint || (keyAscii >= '0' && keyAscii <= '9');
+}
+
+// Marks one of the window's exchanges with the drive: the window counts as busy, and the link
+// tells every other handler that it is in use, for the whole exchange.
+class Exchange {
+public:
+    Exchange(bool& running, DriveLink& link) : running_(running), session_(link) {
+        running_ = true;
+    }
+    ~Exchange() { running_ = false; }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+private:
+    bool& running_;
+    DriveLink::Session session_;
+};
+} // namespace
+
+CurrentLoopWindow::CurrentLoopWindow(ShellState& state, QWidget* parent)
+    : QWidget(parent), state_(state), variant_(CurrentLoopVariant::of(state.variant())),
+      values_(CurrentLoopValues::of(state)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitle);
+    buildControls();
+    if (variant_.placeTwips)
+        move(twips::toPixels(*variant_.placeTwips));
+    load();
+}
+
+CurrentLoopWindow::~CurrentLoopWindow() {
+    // Torn down without a close (the tuner ending): the flags must not outlive the window.
+    if (!unloaded_) {
+        state_.WindowOpenFlags(kOwnFlag) = false;
+        state_.ToolWindowOpen = false;
+    }
+}
+
+void CurrentLoopWindow::buildControls() {
+    plot_ = new StepPlot(this);
+    connect(plot_, &StepPlot::buttonDown, this, &CurrentLoopWindow::plotButtonDown);
+    connect(plot_, &StepPlot::mouseMoved, this, &CurrentLoopWindow::plotMouseMoved);
+    connect(plot_, &StepPlot::buttonUp, this, &CurrentLoopWindow::plotButtonUp);
+
+    auto* row = new QHBoxLayout;
+    for (int index = 0; index < 3; ++index) {
+        auto* label = new QLabel(kLabels[index], this);
+        label->setObjectName(QStringLiteral("Label1_%1").arg(index));
+        auto* entry = new QLineEdit(this);
+        entry->setObjectName(QStringLiteral("Text1_%1").arg(index));
+        // Typed characters go through the key filter; an input method would bypass it.
+        entry->setAttribute(Qt::WA_InputMethodEnabled, false);
+        entry->setMaximumWidth(90);
+        entry->installEventFilter(this);
+        label->setBuddy(entry);
+        entries_[index] = entry;
+        row->addWidget(label);
+        row->addWidget(entry, 1);
+    }
+    start_ = new QPushButton(QStringLiteral("Start"), this);
+    start_->setObjectName(QStringLiteral("Command1"));
+    connect(start_, &QPushButton::clicked, this, &CurrentLoopWindow::start);
+    auto_ = new QPushButton(QStringLiteral("auto"), this);
+    auto_->setObjectName(QStringLiteral("Command2"));
+    connect(auto_, &QPushButton::clicked, this, &CurrentLoopWindow::autoTune);
+    row->addWidget(start_);
+    row->addWidget(auto_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(plot_, 0, Qt::AlignHCenter);
+    layout->addLayout(row);
+
+    dataSource_ = new QTimer(this);
+    dataSource_->setObjectName(QStringLiteral("DataSource"));
+    dataSource_->setInterval(kPlotIntervalMs);
+    connect(dataSource_, &QTimer::timeout, this, &CurrentLoopWindow::DataSource_Timer);
+
+    closeRetry_ = new QTimer(this);
+    closeRetry_->setSingleShot(true);
+    closeRetry_->setInterval(kCloseRetryMs);
+    connect(closeRetry_, &QTimer::timeout, this, &CurrentLoopWindow::retryClose);
+}
+
+// --- Opening ---
+
+void CurrentLoopWindow::load() {
+    state_.WindowOpenFlags(kOwnFlag) = true;
+    showBusy();
+    state_.ToolWindowOpen = true;
+    state_.setTuningIdle(false);
+    bool read = false;
+    {
+        Exchange exchange(running_, state_.link());
+        CurrentLoopTransactions drive(state_.link());
+        if (const auto kp = drive.readRegister(reg::CurrentLoopKp)) {
+            entries_[kKpEntry]->setText(QString::number(*kp));
+            values_.GainKp = *kp;
+            if (const auto ki = drive.readRegister(reg::CurrentLoopKi)) {
+                entries_[kKiEntry]->setText(QString::number(*ki));
+                values_.GainKi = *ki;
+                read = true;
+            }
+        }
+    }
+    if (!read) {
+        giveUp();
+        return;
+    }
+    showIdle();
+    state_.setTuningIdle(true);
+}
+
+// --- Start ---
+
+void CurrentLoopWindow::start() {
+    if (inTransfer())
+        return;
+    start_->setEnabled(false);
+    showBusy();
+    state_.setTuningIdle(false);
+
+    StepTestInputs inputs;
+    inputs.kp = [this]() -> std::optional<float> {
+        values_.GainKp = ClampKp(LeadingNumber(entries_[kKpEntry]->text()));
+        entries_[kKpEntry]->setText(PlainDecimal(values_.GainKp));
+        return values_.GainKp;
+    };
+    inputs.ki = [this]() -> std::optional<float> {
+        values_.GainKi = ClampKiForStart(LeadingNumber(entries_[kKiEntry]->text()));
+        entries_[kKiEntry]->setText(PlainDecimal(values_.GainKi));
+        return values_.GainKi;
+    };
+    inputs.testCurrent = [this] {
+        values_.TestCurrent = ClampTestCurrent(LeadingNumber(entries_[kCurrentEntry]->text()));
+        entries_[kCurrentEntry]->setText(PlainDecimal(values_.TestCurrent));
+        return values_.TestCurrent;
+    };
+    StepTestResult result;
+    {
+        Exchange exchange(running_, state_.link());
+        result = RunStepTest(state_.link(), inputs);
+    }
+    if (!result.done()) {
+        giveUp(); // Start stays disabled: the link is in doubt
+        closeIfRequested();
+        return;
+    }
+    record_ = std::move(result.record);
+    values_.SampleCount = qint16(record_.Samples.size());
+    zoom_.reset(record_.PlotRange, values_.SampleCount);
+    plot_->setScale(zoom_.view());
+    dataSource_->start();
+    showIdle();
+    state_.setTuningIdle(true);
+    start_->setEnabled(true);
+    closeIfRequested();
+}
+
+// --- Entries ---
+
+bool CurrentLoopWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    for (int index = 0; index < 3; ++index) {
+        if (watched != entries_[index])
+            continue;
+        const int keyAscii = keyAsciiOf(*static_cast<QKeyEvent*>(event));
+        if (keyAscii < 0)
+            return false;
+        return !keyPressed(index, keyAscii);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Returns whether the key reaches the entry.
+bool CurrentLoopWindow::keyPressed(int entry, int keyAscii) {
+    const bool types = typesIntoEntry(keyAscii);
+    if (inTransfer()) {
+        // Held off while the drive is busy: the entry still filters what is typed, but Enter
+        // neither writes nor marks the window idle in the middle of the running exchange.
+        return types;
+    }
+    showBusy();
+    state_.setTuningIdle(false);
+    if (keyAscii == kEnter && !applyEntry(entry))
+        return false;
+    showIdle();
+    state_.setTuningIdle(true);
+    closeIfRequested();
+    return types;
+}
+
+bool CurrentLoopWindow::applyEntry(int entry) {
+    QLineEdit* text = entries_[entry];
+    const double typed = LeadingNumber(text->text());
+    float value = 0;
+    quint16 address = 0;
+    switch (entry) {
+    case kKpEntry:
+        value = values_.GainKp = ClampKp(typed);
+        address = reg::CurrentLoopKp;
+        break;
+    case kKiEntry:
+        value = values_.GainKi = ClampKiForEnter(typed);
+        address = reg::CurrentLoopKi;
+        break;
+    default:
+        // The step current reaches the drive only with the next Start; the reference line of the
+        // plot follows it at once.
+        values_.TestCurrent = ClampTestCurrent(typed);
+        text->setText(PlainDecimal(values_.TestCurrent));
+        return true;
+    }
+    text->setText(PlainDecimal(value));
+    bool written = false;
+    {
+        Exchange exchange(running_, state_.link());
+        written = CurrentLoopTransactions(state_.link()).writeGain(address, value);
+    }
+    if (!written) {
+        giveUp();
+        closeIfRequested();
+    }
+    return written;
+}
+
+// --- auto ---
+
+void CurrentLoopWindow::autoTune() {
+    if (inTransfer())
+        return;
+    {
+        Exchange exchange(running_, state_.link());
+        DriveLink& link = state_.link();
+        link.WriteRegister(kStation, reg::CurrentLoopAutoTune, 1);
+        state_.tell(variant_.autoNoticeText, variant_.autoNoticeTitle);
+        // The gains are shown only as the drive returns them: a read that failed has nothing to
+        // show (the link has said so already).
+        const std::pair<quint16, int> gains[] = {{reg::CurrentLoopKp, kKpEntry},
+                                                 {reg::CurrentLoopKi, kKiEntry}};
+        for (const auto& [address, entry] : gains) {
+            link.ReadRegisters(kStation, address, 1);
+            if (link.ReplyError() != 0 || link.ReadValues().isEmpty())
+                continue;
+            const quint16 value = quint16(qint32(link.ReadValues().first()) & 0xFFFF);
+            (entry == kKpEntry ? values_.GainKp : values_.GainKi) = value;
+            entries_[entry]->setText(QString::number(value));
+        }
+    }
+    closeRequested_ = false;
+    closeWindow();
+}
+
+// --- Closing ---
+
+void CurrentLoopWindow::closeEvent(QCloseEvent* event) {
+    if (unloaded_) {
+        event->accept();
+        return;
+    }
+    if (running_ || state_.linkBusy()) {
+        // The close takes effect once the exchange under way has ended, and still ends the test.
+        event->ignore();
+        closeRequested_ = true;
+        if (!running_)
+            closeRetry_->start(); // another window's exchange: look again shortly
+        return;
+    }
+    unload();
+    event->accept();
+}
+
+void CurrentLoopWindow::unload() {
+    state_.WindowOpenFlags(kOwnFlag) = false;
+    state_.ToolWindowOpen = false;
+    bool ended = false;
+    {
+        Exchange exchange(running_, state_.link());
+        ended = CurrentLoopTransactions(state_.link()).endTest();
+    }
+    if (ended) {
+        if (variant_.idleAfterClose)
+            showIdle();
+    } else {
+        giveUp();
+    }
+    dataSource_->stop();
+    closeRetry_->stop();
+    closeRequested_ = false;
+    unloaded_ = true;
+}
+
+void CurrentLoopWindow::closeWindow() {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->close();
+    else
+        close();
+}
+
+void CurrentLoopWindow::closeIfRequested() {
+    if (!closeRequested_ || running_)
+        return;
+    closeRequested_ = false;
+    closeWindow();
+}
+
+void CurrentLoopWindow::retryClose() {
+    if (!closeRequested_)
+        return;
+    if (running_ || state_.linkBusy()) {
+        closeRetry_->start();
+        return;
+    }
+    closeIfRequested();
+}
+
+// --- Give-up and status ---
+
+void CurrentLoopWindow::giveUp() {
+    const LinkVariant& link = *state_.variant().link;
+    state_.tell(link.failureMessage, link.failureTitle);
+    state_.setTuningIdle(true);
+    if (variant_.idleAfterGiveUp)
+        showIdle();
+    setEnabled(false);
+    dataSource_->stop();
+}
+
+bool CurrentLoopWindow::inTransfer() const {
+    return running_ || state_.linkBusy();
+}
+
+void CurrentLoopWindow::showBusy() {
+    if (StatusDisplay* lamp = state_.lamp())
+        lamp->showBusy();
+}
+
+void CurrentLoopWindow::showIdle() {
+    if (StatusDisplay* lamp = state_.lamp())
+        lamp->showIdle();
+}
+
+// --- Plot ---
+
+void CurrentLoopWindow::DataSource_Timer() {
+    const auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (isMinimized() || (frame && frame->isMinimized()))
+        return;
+    plot_->redraw({zoom_.view(), &record_.Samples, zoom_.Dragging(), zoom_.DragStart(),
+                   zoom_.DragEnd(), values_.TestCurrent});
+}
+
+void CurrentLoopWindow::plotButtonDown(int button, QPointF at) {
+    if (state_.TuningIdle())
+        zoom_.buttonDown(button, at);
+}
+
+void CurrentLoopWindow::plotMouseMoved(int buttons, QPointF at) {
+    if (state_.TuningIdle())
+        zoom_.mouseMove(buttons, at);
+}
+
+void CurrentLoopWindow::plotButtonUp(int button, QPointF at) {
+    if (state_.TuningIdle())
+        zoom_.buttonUp(button, at);
+}
+
+} // namespace kiro

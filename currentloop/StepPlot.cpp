@@ -1,0 +1,153 @@
+#include "StepPlot.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace kiro {
+
+namespace {
+const QColor kField(236, 233, 216);
+const QColor kFrameGrey(128, 128, 128);
+const QColor kColumnLine(128, 128, 128);
+const QColor kRowLine(107, 145, 148);
+const QColor kCurve(28, 249, 105);
+const QColor kZoomBox(23, 32, 3);
+const QColor kZeroLine(39, 20, 100);
+const QColor kReferenceLine(243, 81, 33);
+constexpr int kColumns[] = {109, 218, 327};
+constexpr int kRows[] = {51, 103, 154};
+
+int buttonCode(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton:
+        return PlotZoom::Left;
+    case Qt::RightButton:
+        return PlotZoom::Right;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int buttonsCode(Qt::MouseButtons buttons) {
+    int code = 0;
+    if (buttons & Qt::LeftButton)
+        code |= PlotZoom::Left;
+    if (buttons & Qt::RightButton)
+        code |= PlotZoom::Right;
+    if (buttons & Qt::MiddleButton)
+        code |= 4;
+    return code;
+}
+
+QImage drawBackground() {
+    QImage image(StepPlot::kWidth, StepPlot::kHeight, QImage::Format_RGB32);
+    image.fill(kField);
+    QPainter painter(&image);
+    const int right = StepPlot::kWidth - 1;
+    const int bottom = StepPlot::kHeight - 1;
+    // A sunken frame: grey outside, black inside on the top and left; the other way round on the
+    // bottom and right.
+    painter.setPen(kFrameGrey);
+    painter.drawLine(0, 0, right, 0);
+    painter.drawLine(0, 0, 0, bottom);
+    painter.drawLine(1, bottom - 1, right - 1, bottom - 1);
+    painter.drawLine(right - 1, 1, right - 1, bottom - 1);
+    painter.setPen(Qt::black);
+    painter.drawLine(1, 1, right - 1, 1);
+    painter.drawLine(1, 1, 1, bottom - 1);
+    painter.drawLine(0, bottom, right, bottom);
+    painter.drawLine(right, 0, right, bottom);
+    painter.setPen(kColumnLine);
+    for (const int x : kColumns)
+        painter.drawLine(x, 2, x, bottom - 2);
+    painter.setPen(kRowLine);
+    for (const int y : kRows)
+        painter.drawLine(2, y, right - 2, y);
+    return image;
+}
+} // namespace
+
+StepPlot::StepPlot(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Picture1"));
+    setFixedSize(kWidth, kHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // A move with no button held takes the zoom box away, so moves are wanted without buttons too.
+    setMouseTracking(true);
+}
+
+const QImage& StepPlot::background() {
+    static const QImage image = drawBackground();
+    return image;
+}
+
+QPointF StepPlot::toPixels(QPointF at) const {
+    const double width = scale_.ViewWidth == 0 ? 1 : scale_.ViewWidth;
+    const double height = scale_.ViewHeight == 0 ? 1 : scale_.ViewHeight;
+    return {(at.x() - scale_.ViewLeft) * kWidth / width,
+            (at.y() - scale_.ViewTop) * kHeight / height};
+}
+
+QPointF StepPlot::toPlot(QPointF pixel) const {
+    return {scale_.ViewLeft + pixel.x() * scale_.ViewWidth / kWidth,
+            scale_.ViewTop + pixel.y() * scale_.ViewHeight / kHeight};
+}
+
+void StepPlot::redraw(const PlotFrame& frame) {
+    frame_ = background().copy();
+    scale_ = frame.view;
+    QPainter painter(&frame_);
+    const int left = frame.view.ViewLeft;
+    const int end = left + frame.view.ViewWidth;
+
+    if (frame.samples && left >= 0 && end < frame.samples->size()) {
+        const QVector<float>& samples = *frame.samples;
+        QVector<QLineF> segments;
+        segments.reserve(end - left);
+        QPointF from = toPixels(QPointF(left, samples[left]));
+        for (int i = left; i < end; ++i) {
+            const QPointF to = toPixels(QPointF(i + 1, samples[i + 1]));
+            segments.append(QLineF(from, to));
+            from = to;
+        }
+        painter.setPen(QPen(kCurve, curveWidth_));
+        painter.drawLines(segments);
+    }
+
+    if (frame.dragging) {
+        painter.setPen(QPen(kZoomBox, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(toPixels(frame.dragStart), toPixels(frame.dragEnd)).normalized());
+    }
+
+    const QPointF lineStart(left, 0);
+    const QPointF lineEnd(end, 0);
+    painter.setPen(QPen(kZeroLine, 1));
+    painter.drawLine(toPixels(lineStart), toPixels(lineEnd));
+    painter.setPen(QPen(kReferenceLine, 1));
+    painter.drawLine(toPixels(QPointF(left, frame.testCurrent)),
+                     toPixels(QPointF(end, frame.testCurrent)));
+    curveWidth_ = 2;
+    painter.end();
+    update();
+}
+
+void StepPlot::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, frame_.isNull() ? background() : frame_);
+}
+
+void StepPlot::mousePressEvent(QMouseEvent* event) {
+    emit buttonDown(buttonCode(event->button()), toPlot(event->position()));
+}
+
+void StepPlot::mouseMoveEvent(QMouseEvent* event) {
+    emit mouseMoved(buttonsCode(event->buttons()), toPlot(event->position()));
+}
+
+void StepPlot::mouseReleaseEvent(QMouseEvent* event) {
+    emit buttonUp(buttonCode(event->button()), toPlot(event->position()));
+}
+
+} // namespace kiro

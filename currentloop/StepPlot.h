@@ -1,0 +1,63 @@
+#pragma once
+
+#include "PlotZoom.h"
+
+#include <QImage>
+#include <QVector>
+#include <QWidget>
+
+namespace kiro {
+
+// Everything one redraw of the plot shows.
+struct PlotFrame {
+    PlotView view;
+    const QVector<float>* samples = nullptr;
+    bool dragging = false;
+    QPointF dragStart;
+    QPointF dragEnd;
+    float testCurrent = 0;
+};
+
+// The picture box of the current-loop window (Picture1): a fixed background with its grid, and
+// over it the step response drawn in the coordinates of the view in use. A redraw paints a whole
+// new frame on a copy of the background, which is made once and kept; between redraws the widget
+// shows the last frame as it is. Mouse positions are reported in the plot's coordinates, as the
+// last scale set (or the last redraw) defines them.
+class StepPlot : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 455;
+    static constexpr int kHeight = 211;
+
+    explicit StepPlot(QWidget* parent = nullptr);
+
+    // The fixed background: made on first use and shared by every plot.
+    static const QImage& background();
+
+    // Sets the user coordinate system without drawing.
+    void setScale(const PlotView& view) { scale_ = view; }
+    const PlotView& scale() const { return scale_; }
+    void redraw(const PlotFrame& frame);
+
+    // Pixel position of a point given in the plot's coordinates, and the other way round.
+    QPointF toPixels(QPointF at) const;
+    QPointF toPlot(QPointF pixel) const;
+
+signals:
+    void buttonDown(int button, QPointF at);
+    void mouseMoved(int buttons, QPointF at);
+    void buttonUp(int button, QPointF at);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    PlotView scale_;
+    QImage frame_;
+    int curveWidth_ = 1; // the pen of the curve keeps the width the previous redraw left
+};
+
+} // namespace kiro
