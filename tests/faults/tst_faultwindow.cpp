@@ -324,9 +324,16 @@ void FaultWindowTest::clearOnTheWire() {
     rig.drive.clearRequests();
 
     QList<qint64> sentAt;
+    // The window shows nothing of its traffic in the status bar.
+    auto* lamp = rig.window->findChild<QLabel*>(QStringLiteral("StatusBar1_2"));
+    const QString idleLamp = lamp->text();
+    const qint64 idlePicture = lamp->pixmap().cacheKey();
+    bool lampChanged = false;
     rig.clock.onEvents = [&] {
         while (sentAt.size() < rig.drive.requests().size())
             sentAt << rig.clock.now - 1;
+        lampChanged =
+            lampChanged || lamp->text() != idleLamp || lamp->pixmap().cacheKey() != idlePicture;
     };
     QVERIFY(rig.click(button));
     rig.clock.onEvents = nullptr;
@@ -340,6 +347,7 @@ void FaultWindowTest::clearOnTheWire() {
     for (int index = 0; index < kiro::kIndicatorCount; ++index)
         QCOMPARE(rig.shape(index)->fillColor(), redAfter.contains(index) ? kRed : kGreen);
     QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(!lampChanged);
     QVERIFY(rig.form()->isEnabled());
     QVERIFY(rig.timer1()->isActive());
     QVERIFY(rig.state.ToolWindowOpen);
@@ -426,6 +434,11 @@ void FaultWindowTest::closeRefusedOnceAfterOpening() {
     QVERIFY(rig.frame()->isVisible());
     QVERIFY(rig.state.ToolWindowOpen);
     QVERIFY(rig.timer1()->isActive());
+    // A second 故障查询 meanwhile is refused like any other tool window.
+    QVERIFY(rig.trigger("ErrCheck"));
+    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("请先关闭其他窗口！")});
+    QCOMPARE(rig.prompts.titles(), QStringList{rig.variant.noticeTitle});
+    rig.prompts.clear();
     if (tickBetween) {
         rig.tick(); // a tick of its own does not close the window
         QVERIFY(rig.frame()->isVisible());
