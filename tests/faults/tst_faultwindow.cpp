@@ -5,6 +5,7 @@
 #include "FaultRig.h"
 #include "faults/FaultWord.h"
 #include "shell/Twips.h"
+#include "tests/shell/ShellRig.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -110,6 +111,8 @@ private slots:
     void exitRefusedOnceThenCloses_data();
     void exitRefusedOnceThenCloses();
     void exitDuringABlinkEndsTheProgramAfterIt();
+    void realEventLoop_data();
+    void realEventLoop();
 };
 
 void FaultWindowTest::wordsToIndicatorColours_data() {
@@ -615,6 +618,48 @@ void FaultWindowTest::exitDuringABlinkEndsTheProgramAfterIt() {
     QTRY_VERIFY(!rig.window->isVisible());
     QVERIFY(!rig.port.isOpen());
     QVERIFY(!rig.state.ToolWindowOpen);
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void FaultWindowTest::realEventLoop_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<bool>("exitProgram");
+    QTest::newRow("x7, window closed while dark") << "x7" << false;
+    QTest::newRow("QZ318, program ended while dark") << "qz318" << true;
+}
+
+// The same with the program's own clock and event loop: Timer1 starts the blinks by itself, and
+// a close or an exit arriving from the event loop while an indicator is dark ends cleanly.
+void FaultWindowTest::realEventLoop() {
+    QFETCH(QString, variant);
+    QFETCH(bool, exitProgram);
+    kiro::test::ShellRig rig(variant);
+    kiro::installFaultWindow(*rig.window);
+    rig.drive.faults().setWords({0x09});
+    QVERIFY(rig.openLink());
+    QVERIFY(rig.trigger("ErrCheck"));
+    const QPointer<FaultIndicator> shape0 = rig.widget<FaultIndicator>("Shape1_0");
+    QVERIFY(shape0);
+
+    // Looks at the grid from inside the blink's own waits, as a user would.
+    bool sawDark = false;
+    QTimer watch;
+    watch.setInterval(5);
+    connect(&watch, &QTimer::timeout, &watch, [&] {
+        if (sawDark || !shape0 || !shape0->isHidden())
+            return;
+        sawDark = true;
+        if (exitProgram)
+            rig.trigger("exit");
+        else
+            rig.frameOf("Form4")->close();
+    });
+    watch.start();
+    QTRY_VERIFY_WITH_TIMEOUT(sawDark, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.widget("Form4"), 10000);
+    QVERIFY(!rig.state.ToolWindowOpen);
+    QCOMPARE(rig.window->isVisible(), !exitProgram);
+    QCOMPARE(rig.port.isOpen(), !exitProgram);
     QVERIFY(rig.prompts.prompts.isEmpty());
 }
 
