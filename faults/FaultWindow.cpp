@@ -3,6 +3,7 @@
 #include "FaultIndicator.h"
 #include "FaultsVariant.h"
 #include "link/DriveLink.h"
+#include "link/LinkClock.h"
 #include "shell/ShellState.h"
 #include "shell/Twips.h"
 
@@ -39,6 +40,15 @@ QRect place(int left, int top, int width, int height) {
 
 QString name(const char* control, int index) {
     return QStringLiteral("%1_%2").arg(QLatin1String(control)).arg(index);
+}
+
+// An indicator's dark time is waited like the link's WaitMs, on the same clock, letting events
+// run. Blinking is no transaction, so the link stays free for other windows meanwhile.
+void waitLettingEventsRun(LinkClock& clock, int milliseconds) {
+    const qint64 deadline = clock.nowMs() + milliseconds;
+    do {
+        clock.letEventsRun(deadline + 1);
+    } while (clock.nowMs() <= deadline);
 }
 
 } // namespace
@@ -209,6 +219,7 @@ void FaultWindow::blink() {
         return;
     tickRunning_ = true;
     BlinkBusy = true;
+    LinkClock& clock = state_.link().clock();
     const QPointer<FaultWindow> alive(this);
     for (int index = 0; index < kIndicatorsPerColumn; ++index) {
         FaultIndicator* indicator = Shape1[size_t(index)];
@@ -216,9 +227,9 @@ void FaultWindow::blink() {
             // A row that is not shown goes dark for its time too, but is never revealed.
             const bool shown = !indicator->isHidden();
             indicator->hide();
-            state_.link().WaitMs(kDarkMs);
-            if (!alive)
-                return;
+            waitLettingEventsRun(clock, kDarkMs);
+            if (!alive || unloaded_)
+                return; // closed meanwhile by a close request that was not refused
             indicator->setVisible(shown);
         }
         if (!BlinkBusy) {
@@ -283,13 +294,21 @@ void FaultWindow::closeFrame() {
 }
 
 void FaultWindow::closeEvent(QCloseEvent* event) {
+    if (unloaded_) {
+        event->accept();
+        return;
+    }
     if (clearRunning_) {
         closeAfterClear_ = true;
         event->ignore();
         return;
     }
-    if (BlinkBusy || tickRunning_) {
+    // Refused once while the load or a blink runs; a blink tick that is waiting closes the window
+    // after its indicator is lit again. A later request is never refused, so that a second exit
+    // always ends the program.
+    if (BlinkBusy && !closeRefused_) {
         BlinkBusy = false;
+        closeRefused_ = true;
         event->ignore();
         return;
     }

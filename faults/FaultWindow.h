@@ -24,9 +24,11 @@ struct FaultsVariant;
 // keeps its own order:
 // - a blink tick waits inside the tick; no tick starts while one runs or while the link is busy;
 // - a clear asked for during a blink runs when the blink has ended, never inside it;
-// - a close request during a blink is refused once (BlinkBusy) and the tick closes the window
-//   after the indicator it has darkened is lit again; a close request during a clear closes the
-//   window once the clear and the reading after it are done.
+// - a close request while BlinkBusy is refused once, and a tick that is waiting closes the window
+//   after the indicator it has darkened is lit again; any later close request is honoured at once
+//   (a tick that finds its window gone ends quietly);
+// - a close request during a clear closes the window once the clear and the reading after it are
+//   done.
 class FaultWindow : public QWidget {
     Q_OBJECT
 public:
@@ -62,6 +64,7 @@ private:
     bool tickRunning_ = false;
     bool clearRunning_ = false;
     bool closeAfterClear_ = false;
+    bool closeRefused_ = false;
     bool unloaded_ = false;
     std::optional<FaultClear> clearAfterTick_;
 };
