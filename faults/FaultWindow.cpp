@@ -213,8 +213,9 @@ void FaultWindow::showWords(const FaultWords& words) {
 }
 
 void FaultWindow::blink() {
-    // A tick waits inside itself; the timer firing meanwhile, or while a clear talks to the
-    // drive, must not start another one on top of it.
+    // A tick waits inside itself: the timer firing meanwhile must not start another one on top
+    // of it, and no tick starts inside a transaction's wait (a clear of ours, or another
+    // window's), which it would only hold up.
     if (tickRunning_ || clearRunning_ || state_.linkBusy())
         return;
     tickRunning_ = true;
