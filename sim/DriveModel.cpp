@@ -63,15 +63,6 @@ void loadDefaults(std::array<quint16, 65536>& r, ReplyLayout layout) {
     r[reg::MidSpeedSuppression] = 1500;
     r[reg::InputConfiguration] = 0; // PUL/DIR, rising edge, low level forward
 
-    // A short fault history: the drive ran from a weak supply once and lost a phase once.
-    r[reg::FaultWordsFirst + 0] = 0;
-    r[reg::FaultWordsFirst + 1] = reg::FaultUndervoltage;
-    r[reg::FaultWordsFirst + 2] = reg::FaultOvercurrent | reg::FaultPhaseLoss;
-    r[reg::FaultWordsFirst + 3] = reg::FaultUndervoltage;
-    r[reg::FaultWordsFirst + 4] = reg::FaultTrackingError;
-    for (int k = 5; k < reg::FaultWordCount; ++k)
-        r[reg::FaultWordsFirst + k] = 0;
-
     if (x7) {
         // The X7 keeps its jog settings at addresses that are also fault history columns 5 to 9.
         r[reg::Resonance1Lower] = 100;
@@ -163,7 +154,8 @@ QByteArray DriveModel::readReply(const QByteArray& request) {
     else
         reply.append(char(byteCount & 0xFF)); // one byte: a read of 200 says 144
     for (int j = 0; j < count; ++j)
-        appendWord(reply, visibleReg(address + j));
+        appendWord(reply, FaultRecord::isFaultRead(address, count) ? faults_.word(j)
+                                                                   : visibleReg(address + j));
     appendCrc(reply);
     return reply;
 }
@@ -185,14 +177,8 @@ QByteArray DriveModel::exceptionReply(quint8 function, quint8 code) const {
 }
 
 void DriveModel::applyWrite(quint16 address, quint16 value) {
-    if (address == reg::FaultClear) {
-        // The fault-clear command shares its address with fault word 0; it is never stored.
-        if (value == 0)
-            registers_[reg::FaultWordsFirst] = 0;
-        else if (value == 1)
-            std::fill_n(registers_.begin() + reg::FaultWordsFirst + 1, reg::FaultWordCount - 1, 0);
-        return;
-    }
+    if (faults_.takeWrite(address, value))
+        return; // the fault-clear command is never stored
     registers_[address] = value;
     switch (address) {
     case reg::StepTestCommand:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FaultRecord.h"
 #include "link/LinkVariant.h"
 #include "sim/CurrentLoopModel.h"
 
@@ -71,6 +72,9 @@ public:
     bool generatorRunning() const { return generatorRunning_; }
     int autoTunings() const { return autoTunings_; }
     const FaultInjection& fault() const { return fault_; }
+    // The fault words that the block read of registers 16 to 25 returns.
+    FaultRecord& faults() { return faults_; }
+    const FaultRecord& faults() const { return faults_; }
     // A fixed record (up to 200 samples, Q10 signed) that the following step tests capture instead
     // of a simulated one; an empty list returns to the simulation.
     void setStepResponse(const QVector<qint16>& samples) { cannedResponse_ = samples; }
@@ -93,6 +97,7 @@ private:
     ReplyLayout layout_;
     quint8 station_;
     std::array<quint16, 65536> registers_{};
+    FaultRecord faults_;
     QVector<QByteArray> requests_;
     FaultInjection fault_;
     int replyDelayMs_ = 2;

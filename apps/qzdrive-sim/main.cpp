@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 using kiro::sim::Misbehaviour;
@@ -25,7 +26,7 @@ constexpr int kDefaultLatenessMs = 100;
 const char* const kUsage =
     "usage: qzdrive-sim --variant x7|qz318 --port COMn\n"
     "                   [--fault silent|late|pieces|crc|station|stray|short|exception]\n"
-    "                   [--delay MS]\n"
+    "                   [--delay MS] [--faults W0,W1,...]\n"
     "\n"
     "Serves a simulated drive on a pseudo-terminal and links COMn to it in the port map.\n"
     "  --variant  x7 = QZ318-X7 (two-byte byte count), qz318 = QZ318\n"
@@ -33,6 +34,8 @@ const char* const kUsage =
     "  --fault    make every reply misbehave in the given way\n"
     "  --delay    reply delay in ms (default 2); with --fault late or pieces: how late\n"
     "             the (rest of the) reply comes (default 100)\n"
+    "  --faults   the fault words of columns 0 to 9 (decimal or 0x..), the rest 0;\n"
+    "             e.g. 0x09 for overcurrent and phase loss now\n"
     "Stops on Ctrl+C or SIGTERM and removes the COM link.\n";
 
 struct Options {
@@ -40,6 +43,7 @@ struct Options {
     QString portName;
     Misbehaviour fault = Misbehaviour::None;
     int delayMs = -1; // not given
+    std::optional<QVector<quint16>> faultWords;
 };
 
 int signalPipe[2] = {-1, -1};
@@ -65,7 +69,8 @@ bool parse(const QStringList& args, Options& options, QString& problem) {
     for (int i = 1; i < args.size(); ++i) {
         const QString& option = args[i];
         static const QStringList known{QStringLiteral("--variant"), QStringLiteral("--port"),
-                                       QStringLiteral("--fault"), QStringLiteral("--delay")};
+                                       QStringLiteral("--fault"), QStringLiteral("--delay"),
+                                       QStringLiteral("--faults")};
         if (!known.contains(option)) {
             problem = QStringLiteral("unknown option %1").arg(option);
             return false;
@@ -95,6 +100,13 @@ bool parse(const QStringList& args, Options& options, QString& problem) {
                 return false;
             }
             options.fault = faults.value(value);
+        } else if (option == QLatin1String("--faults")) {
+            options.faultWords = kiro::sim::FaultRecord::parse(value);
+            if (!options.faultWords) {
+                problem =
+                    QStringLiteral("--faults takes up to ten words 0 to 0xFFFF, not %1").arg(value);
+                return false;
+            }
         } else {
             bool ok = false;
             options.delayMs = value.toInt(&ok);
@@ -128,6 +140,8 @@ int main(int argc, char* argv[]) {
     }
 
     kiro::sim::DriveModel drive(options.layout);
+    if (options.faultWords)
+        drive.faults().setWords(*options.faultWords);
     const bool delaysReply =
         options.fault == Misbehaviour::Late || options.fault == Misbehaviour::InPieces;
     if (options.delayMs >= 0 && !delaysReply)

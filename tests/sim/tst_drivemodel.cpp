@@ -96,8 +96,12 @@ void TstDriveModel::readReplyLayout() {
     QFETCH(int, byteCount);
 
     DriveModel drive(layout);
-    for (int j = 0; j < count; ++j)
-        drive.setReg(address + j, quint16(0x8000 + 3 * j));
+    for (int j = 0; j < count; ++j) {
+        if (FaultRecord::isFaultRead(address, count))
+            drive.faults().setWord(j, quint16(0x8000 + 3 * j));
+        else
+            drive.setReg(address + j, quint16(0x8000 + 3 * j));
+    }
     const QByteArray reply = drive.answer(request(1, 3, quint16(address), quint16(count)));
 
     QCOMPARE(reply.size(), replySize);
@@ -183,15 +187,14 @@ void TstDriveModel::faultClear() {
 
     DriveModel drive(ReplyLayout::NarrowByteCount);
     for (int k = 0; k < reg::FaultWordCount; ++k)
-        drive.setReg(reg::FaultWordsFirst + k, reg::FaultOvercurrent | reg::FaultPhaseLoss);
+        drive.faults().setWord(k, reg::FaultOvercurrent | reg::FaultPhaseLoss);
     const QByteArray write = request(1, 6, reg::FaultClear, command);
     QCOMPARE(drive.answer(write), write);
 
     // The command is not stored as a fault word: word 16 keeps its faults unless it was cleared.
-    QCOMPARE(drive.reg(reg::FaultWordsFirst), currentCleared ? quint16(0) : quint16(0x0009));
+    QCOMPARE(drive.faults().word(0), currentCleared ? quint16(0) : quint16(0x0009));
     for (int k = 1; k < reg::FaultWordCount; ++k)
-        QCOMPARE(drive.reg(reg::FaultWordsFirst + k),
-                 historyCleared ? quint16(0) : quint16(0x0009));
+        QCOMPARE(drive.faults().word(k), historyCleared ? quint16(0) : quint16(0x0009));
 }
 
 void TstDriveModel::stepResponse_data() {

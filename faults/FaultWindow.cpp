@@ -1,0 +1,322 @@
+#include "FaultWindow.h"
+
+#include "FaultIndicator.h"
+#include "FaultsVariant.h"
+#include "link/DriveLink.h"
+#include "link/LinkClock.h"
+#include "shell/ShellState.h"
+#include "shell/Twips.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+
+namespace kiro {
+
+namespace {
+
+const QString kCaption = QStringLiteral("故障查询");
+const QString kHistoryHeading = QStringLiteral("历史次数:");
+const QString kClearCurrent = QStringLiteral("清除当前故障!");
+const QString kClearHistory = QStringLiteral("清除历史故障!");
+const QColor kCaptionColor(255, 0, 0);
+const QColor kNumberBackground(128, 255, 255);
+const QColor kClearCurrentBack(255, 255, 128);
+const QColor kClearHistoryBack(255, 192, 128);
+
+constexpr int kButtonWidthTwips = 2040;
+constexpr int kButtonHeightTwips = 420;
+constexpr int kMarginTwips = 180;
+constexpr int kNumberWidthTwips = 375;
+
+QRect place(int left, int top, int width, int height) {
+    return {twips::toPixels(QPoint(left, top)), twips::toPixels(QSize(width, height))};
+}
+
+QString name(const char* control, int index) {
+    return QStringLiteral("%1_%2").arg(QLatin1String(control)).arg(index);
+}
+
+// An indicator's dark time is waited like the link's WaitMs, on the same clock, letting events
+// run. Blinking is no transaction, so the link stays free for other windows meanwhile.
+void waitLettingEventsRun(LinkClock& clock, int milliseconds) {
+    const qint64 deadline = clock.nowMs() + milliseconds;
+    do {
+        clock.letEventsRun(deadline + 1);
+    } while (clock.nowMs() <= deadline);
+}
+
+} // namespace
+
+FaultWindow::FaultWindow(ShellState& state, const FaultsVariant& layout, QWidget* parent)
+    : QWidget(parent), state_(state), layout_(layout) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(kCaption);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, &FaultWindow::blink);
+
+    buildGrid();
+    buildButtons();
+    setFixedSize(twips::toPixels(QSize(
+        faultgrid::kGridWidthTwips, layout_.buttonsTopTwips + kButtonHeightTwips + kMarginTwips)));
+    load();
+}
+
+FaultWindow::~FaultWindow() {
+    // Torn down without a close request (the program ending): the shared flag must not stay set.
+    if (!unloaded_)
+        state_.ToolWindowOpen = false;
+}
+
+void FaultWindow::buildGrid() {
+    using namespace faultgrid;
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setFrameShape(QFrame::Box);
+    frame->setFrameShadow(QFrame::Plain);
+    frame->setGeometry(place(0, 0, kGridWidthTwips, layout_.gridBottomTwips));
+
+    const auto& kinds = FaultKinds();
+    for (int row = 0; row < int(kinds.size()); ++row) {
+        auto* caption = new QLabel(kinds[size_t(row)].caption, frame);
+        caption->setObjectName(name("Label1", row));
+        QPalette palette = caption->palette();
+        palette.setColor(QPalette::WindowText, kCaptionColor);
+        caption->setPalette(palette);
+        caption->setGeometry(place(kCaptionLeftTwips, layout_.rowTopTwips[size_t(row)],
+                                   kCaptionWidthTwips, kIndicatorTwips));
+        caption->setVisible(kinds[size_t(row)].rowShown);
+    }
+
+    for (int column = 0; column < kFaultColumns; ++column) {
+        auto* number = new QLabel(QString::number(column), frame);
+        number->setObjectName(name("Label2", column));
+        number->setAlignment(Qt::AlignCenter);
+        number->setAutoFillBackground(true);
+        QPalette palette = number->palette();
+        palette.setColor(QPalette::Window, kNumberBackground);
+        number->setPalette(palette);
+        const int centre = columnLeftTwips(column) + kIndicatorTwips / 2;
+        number->setGeometry(place(centre - kNumberWidthTwips / 2, layout_.numberRowTopTwips,
+                                  kNumberWidthTwips, kIndicatorTwips));
+    }
+    auto* heading = new QLabel(kHistoryHeading, frame);
+    heading->setObjectName(name("Label2", kFaultColumns));
+    heading->setGeometry(
+        place(kCaptionLeftTwips, layout_.numberRowTopTwips, kCaptionWidthTwips, kIndicatorTwips));
+
+    for (int column = 0; column < kFaultColumns; ++column) {
+        for (int bit = 0; bit < kIndicatorsPerColumn; ++bit) {
+            auto* indicator = new FaultIndicator(frame);
+            const int index = IndicatorIndex(column, bit);
+            indicator->setObjectName(name("Shape1", index));
+            const FaultKind* kind = FaultOfBit(bit);
+            int top = layout_.spareRowTopTwips;
+            if (kind) {
+                const auto row = std::find_if(kinds.begin(), kinds.end(),
+                                              [bit](const FaultKind& k) { return k.bit == bit; });
+                top = layout_.rowTopTwips[size_t(row - kinds.begin())];
+                indicator->setAccessibleName(
+                    QStringLiteral("%1 第%2列").arg(kind->name()).arg(column));
+            } else {
+                indicator->setAccessibleName(QStringLiteral("位%1 第%2列").arg(bit).arg(column));
+            }
+            indicator->move(twips::toPixels(QPoint(columnLeftTwips(column), top)));
+            indicator->setVisible(kind && kind->rowShown);
+            Shape1[size_t(index)] = indicator;
+        }
+    }
+
+    // Separators: one between neighbouring columns, one between neighbouring visible rows.
+    const int gridBottom = layout_.gridBottomTwips;
+    for (int line = 0; line < kFaultColumns - 1; ++line) {
+        auto* separator = new QFrame(frame);
+        separator->setObjectName(name("Line1", line));
+        separator->setFrameShape(QFrame::VLine);
+        separator->setFrameShadow(QFrame::Plain);
+        const int x = columnLeftTwips(line) + (kIndicatorTwips + kColumnPitchTwips) / 2;
+        separator->setGeometry(place(x - 15, 0, 30, gridBottom));
+    }
+    QList<int> rowTops{layout_.numberRowTopTwips};
+    for (int row = 0; row < int(kinds.size()); ++row) {
+        if (kinds[size_t(row)].rowShown)
+            rowTops << layout_.rowTopTwips[size_t(row)];
+    }
+    std::sort(rowTops.begin(), rowTops.end());
+    for (int line = 0; line + 1 < rowTops.size(); ++line) {
+        auto* separator = new QFrame(frame);
+        separator->setObjectName(name("Line2", line));
+        separator->setFrameShape(QFrame::HLine);
+        separator->setFrameShadow(QFrame::Plain);
+        const int y = (rowTops[line] + kIndicatorTwips + rowTops[line + 1]) / 2;
+        separator->setGeometry(place(0, y - 15, kGridWidthTwips, 30));
+    }
+}
+
+void FaultWindow::buildButtons() {
+    const QString captions[] = {kClearCurrent, kClearHistory};
+    const QColor backs[] = {kClearCurrentBack, kClearHistoryBack};
+    const FaultClear commands[] = {FaultClear::Current, FaultClear::History};
+    for (int index = 0; index < 2; ++index) {
+        auto* button = new QPushButton(captions[index], this);
+        button->setObjectName(name("Command1", index));
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::Button, backs[index]);
+        button->setPalette(palette);
+        const int left = faultgrid::columnLeftTwips(0) + index * (kButtonWidthTwips + 360);
+        button->setGeometry(
+            place(left, layout_.buttonsTopTwips, kButtonWidthTwips, kButtonHeightTwips));
+        const FaultClear command = commands[index];
+        connect(button, &QPushButton::clicked, this, [this, command] { askToClear(command); });
+        Command1[size_t(index)] = button;
+    }
+}
+
+void FaultWindow::placeWindow() {
+    if (!layout_.windowTwips)
+        return;
+    const QPoint where = twips::toPixels(*layout_.windowTwips);
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->move(where);
+    else
+        move(where);
+}
+
+void FaultWindow::load() {
+    placeWindow();
+    state_.ToolWindowOpen = true;
+    BlinkBusy = true;
+    const std::optional<FaultWords> words = ReadFaultWords(state_.link());
+    if (!words) {
+        giveUp();
+        return;
+    }
+    showWords(*words);
+    Timer1->setInterval(kBlinkIntervalMs);
+    Timer1->start();
+}
+
+void FaultWindow::showWords(const FaultWords& words) {
+    for (int column = 0; column < kFaultColumns; ++column) {
+        for (const FaultKind& kind : FaultKinds()) {
+            Shape1[size_t(IndicatorIndex(column, kind.bit))]->showFault(
+                HasFault(words[size_t(column)], kind.bit));
+        }
+    }
+}
+
+void FaultWindow::blink() {
+    // A tick waits inside itself: the timer firing meanwhile must not start another one on top
+    // of it, and no tick starts inside a transaction's wait (a clear of ours, or another
+    // window's), which it would only hold up.
+    if (tickRunning_ || clearRunning_ || state_.linkBusy())
+        return;
+    tickRunning_ = true;
+    BlinkBusy = true;
+    LinkClock& clock = state_.link().clock();
+    const QPointer<FaultWindow> alive(this);
+    for (int index = 0; index < kIndicatorsPerColumn; ++index) {
+        FaultIndicator* indicator = Shape1[size_t(index)];
+        if (indicator->showsFault()) {
+            // A row that is not shown goes dark for its time too, but is never revealed.
+            const bool shown = !indicator->isHidden();
+            indicator->hide();
+            waitLettingEventsRun(clock, kDarkMs);
+            if (!alive || unloaded_)
+                return; // closed meanwhile by a close request that was not refused
+            indicator->setVisible(shown);
+        }
+        if (!BlinkBusy) {
+            // A close request came while the indicator was dark: now the window may go.
+            tickRunning_ = false;
+            Timer1->stop();
+            clearAfterTick_.reset();
+            closeFrame();
+            return;
+        }
+    }
+    BlinkBusy = false;
+    tickRunning_ = false;
+    if (Timer1->isActive())
+        Timer1->start(); // a whole interval between the end of a tick and the next one
+    if (clearAfterTick_) {
+        const FaultClear which = *clearAfterTick_;
+        clearAfterTick_.reset();
+        clear(which);
+    }
+}
+
+void FaultWindow::askToClear(FaultClear which) {
+    if (tickRunning_) {
+        clearAfterTick_ = which; // the blink ends first; the clear follows at once
+        return;
+    }
+    if (clearRunning_ || state_.linkBusy())
+        return;
+    clear(which);
+}
+
+void FaultWindow::clear(FaultClear which) {
+    clearRunning_ = true;
+    {
+        DriveLink::Session session(state_.link());
+        if (ClearFaults(state_.link(), which))
+            load();
+        else
+            giveUp();
+    }
+    clearRunning_ = false;
+    if (closeAfterClear_) {
+        closeAfterClear_ = false;
+        BlinkBusy = false; // the close was asked for before the reading: it is not refused again
+        closeFrame();
+    }
+}
+
+void FaultWindow::giveUp() {
+    const LinkVariant& link = state_.link().variant();
+    state_.tell(link.failureMessage, link.failureTitle);
+    setEnabled(false);
+    Timer1->stop();
+}
+
+void FaultWindow::closeFrame() {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->close();
+    else
+        close();
+}
+
+void FaultWindow::closeEvent(QCloseEvent* event) {
+    if (unloaded_) {
+        event->accept();
+        return;
+    }
+    if (clearRunning_) {
+        closeAfterClear_ = true;
+        event->ignore();
+        return;
+    }
+    // Refused once while the load or a blink runs; a blink tick that is waiting closes the window
+    // after its indicator is lit again. A later request is never refused, so that a second exit
+    // always ends the program.
+    if (BlinkBusy && !closeRefused_) {
+        BlinkBusy = false;
+        closeRefused_ = true;
+        event->ignore();
+        return;
+    }
+    Timer1->stop();
+    state_.ToolWindowOpen = false;
+    unloaded_ = true;
+    event->accept();
+}
+
+} // namespace kiro
