@@ -74,7 +74,7 @@ ProbeDialog::ProbeDialog(ProbePrompter* prompter, QWidget* parent)
 
     for (auto* box : {portCombo_, baudCombo_, dataBitsCombo_, stopBitsCombo_, parityCombo_})
         copyComboToEngine(box);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget*) {
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget*) {
         for (auto* box : {portCombo_, baudCombo_, dataBitsCombo_, stopBitsCombo_, parityCombo_}) {
             if (old && (old == box || box->isAncestorOf(old)))
                 copyComboToEngine(box);
@@ -86,6 +86,9 @@ ProbeDialog::ProbeDialog(ProbePrompter* prompter, QWidget* parent)
 }
 
 ProbeDialog::~ProbeDialog() {
+    // Hiding and destroying the boxes below still moves the focus, and by then the engine the
+    // handler writes into is gone: the focus must stop reaching this dialog first.
+    disconnect(focusWatch_);
     engine_.replyHandler = nullptr;
     engine_.ClosePort();
 }
