@@ -273,8 +273,9 @@ void ProbeDialog::sendRequest(int number) {
     const auto stationNumber = int(LeadingDecimal(station, &stationHasDigits));
     if (!stationHasDigits)
         return void(refuse(messages.stationIllegal));
-    if (address.size() > 4)
-        return void(refuse(messages.addressTooLong));
+    // A blank inside would shift every digit pair after it and send a shorter, garbled request.
+    if (address.size() > 4 || address.contains(QLatin1Char(' ')))
+        return void(refuse(messages.addressIllegal));
 
     if (station.size() == 1)
         station.prepend(QLatin1Char('0'));
