@@ -104,6 +104,8 @@ private slots:
             << "0103000a0001" << QByteArray::fromHex("0103000A0001A408");
         QTest::newRow("odd length drops the last digit")
             << "0103000A00017" << QByteArray::fromHex("0103000A0001A408");
+        QTest::newRow("odd length, last character not even hexadecimal")
+            << "0103000A0001 G" << QByteArray::fromHex("0103000A0001A408");
         QTest::newRow("not hexadecimal") << "01 03 00 0G 00 01" << QByteArray();
         QTest::newRow("blank inside a pair") << "0 103" << QByteArray();
     }
