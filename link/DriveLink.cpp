@@ -155,7 +155,8 @@ void DriveLink::runRetried(quint8 station, quint8 function, float address, float
         ReceiveReply(station, function);
         if (state_.replyError == 0)
             break;
-        if (attempt >= kWrapperRetries) {
+        // A port fault has been shown already; the attempts left would only show it again.
+        if (attempt >= kWrapperRetries || state_.portFaulted) {
             tell(variant_.failureMessage, variant_.failureTitle);
             tuningIdle_ = true;
             return; // the lamp keeps showing busy: the link is in doubt

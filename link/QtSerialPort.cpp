@@ -145,7 +145,7 @@ int QtSerialPort::bytesWaiting() {
         return -1;
     }
     pullPendingInput();
-    if (portVanished())
+    if (portVanished() || outputStuck())
         return -1;
     return int(port_.bytesAvailable());
 }
@@ -165,11 +165,30 @@ bool QtSerialPort::write(const QByteArray& bytes) {
         return fail(QStringLiteral("%1: port is not open").arg(portName_));
     if (port_.write(bytes) != bytes.size())
         return failWithPortError();
+    // The driver takes what it can at once; the rest goes out while the link's wait lets the
+    // event loop run. Waiting here would freeze the window for as long as the port holds back.
     port_.flush();
-    if (port_.bytesToWrite() > 0)
-        port_.waitForBytesWritten(1000);
+    writeDeadline_.setRemainingTime(transmitMs(int(bytes.size())) + kWriteGraceMs);
     if (portVanished())
         return false;
+    return true;
+}
+
+int QtSerialPort::transmitMs(int byteCount) const {
+    // Ten bits a byte: start, eight data bits, stop.
+    const qint64 baud = qMax<qint64>(1, parseSettings(settings_).baud);
+    return int((byteCount * 10 * 1000 + baud - 1) / baud);
+}
+
+bool QtSerialPort::outputStuck() {
+    if (port_.bytesToWrite() == 0)
+        return false;
+    port_.flush();
+    if (port_.bytesToWrite() == 0 || !writeDeadline_.hasExpired())
+        return false;
+    // By now the reply should be on its way; a request that has not even left cannot have one.
+    fail(QStringLiteral("%1: the request could not be sent, the port takes no output")
+             .arg(portName_));
     return true;
 }
 

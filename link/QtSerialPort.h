@@ -2,6 +2,7 @@
 
 #include "SerialPort.h"
 
+#include <QDeadlineTimer>
 #include <QSerialPort>
 
 namespace kiro {
@@ -36,11 +37,18 @@ private:
     bool failWithPortError();
     bool portVanished();
     void pullPendingInput();
+    // True (with the reason in errorString) when part of the last request is still waiting to go
+    // out after the time it takes on the line plus a grace: the reply wait has passed by then.
+    bool outputStuck();
+    int transmitMs(int byteCount) const;
+
+    static constexpr int kWriteGraceMs = 30;
 
     QSerialPort port_;
     QString portName_ = QStringLiteral("COM1");
     QString settings_ = QStringLiteral("9600,n,8,1");
     QString error_;
+    QDeadlineTimer writeDeadline_;
 };
 
 // Why a serial device cannot be opened, in words a user can act on; empty if nothing is known.

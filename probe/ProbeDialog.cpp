@@ -74,7 +74,7 @@ ProbeDialog::ProbeDialog(ProbePrompter* prompter, QWidget* parent)
 
     for (auto* box : {portCombo_, baudCombo_, dataBitsCombo_, stopBitsCombo_, parityCombo_})
         copyComboToEngine(box);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget*) {
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget*) {
         for (auto* box : {portCombo_, baudCombo_, dataBitsCombo_, stopBitsCombo_, parityCombo_}) {
             if (old && (old == box || box->isAncestorOf(old)))
                 copyComboToEngine(box);
@@ -86,6 +86,9 @@ ProbeDialog::ProbeDialog(ProbePrompter* prompter, QWidget* parent)
 }
 
 ProbeDialog::~ProbeDialog() {
+    // Hiding and destroying the boxes below still moves the focus, and by then the engine the
+    // handler writes into is gone: the focus must stop reaching this dialog first.
+    disconnect(focusWatch_);
     engine_.replyHandler = nullptr;
     engine_.ClosePort();
 }
@@ -270,8 +273,9 @@ void ProbeDialog::sendRequest(int number) {
     const auto stationNumber = int(LeadingDecimal(station, &stationHasDigits));
     if (!stationHasDigits)
         return void(refuse(messages.stationIllegal));
-    if (address.size() > 4)
-        return void(refuse(messages.addressTooLong));
+    // A blank inside would shift every digit pair after it and send a shorter, garbled request.
+    if (address.size() > 4 || address.contains(QLatin1Char(' ')))
+        return void(refuse(messages.addressIllegal));
 
     if (station.size() == 1)
         station.prepend(QLatin1Char('0'));

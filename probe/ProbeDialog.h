@@ -60,6 +60,7 @@ private:
 
     ProbePrompter* prompter_;
     ProbeSerialPort engine_;
+    QMetaObject::Connection focusWatch_;
 
     QComboBox* portCombo_ = nullptr;
     QComboBox* baudCombo_ = nullptr;

@@ -37,6 +37,9 @@ bool ApplyLineSettings(Handle handle, const LineSettings& settings);
 
 // Bytes waiting in the input queue, -1 when the port cannot be asked.
 int BytesWaiting(Handle handle);
+// What ReadWaiting and WriteBytes return when the platform could not even make the completion
+// event of the transfer: nothing moved, and the user is told why.
+constexpr int NoCompletionEvent = -1;
 // Takes what waits, at most maxBytes, without waiting for more.
 int ReadWaiting(Handle handle, std::uint8_t* buffer, int maxBytes);
 // Writes all bytes within timeoutMs (the time SetQueuesAndTimeouts allows for them); returns how

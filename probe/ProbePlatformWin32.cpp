@@ -13,7 +13,7 @@ template <typename Start> int overlapped(Handle handle, Start start) {
     OVERLAPPED done{};
     done.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!done.hEvent)
-        return 0;
+        return NoCompletionEvent;
     DWORD moved = 0;
     if (!start(&done, &moved)) {
         moved = 0;

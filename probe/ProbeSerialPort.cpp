@@ -1,10 +1,16 @@
 #include "ProbeSerialPort.h"
 
+#include "ManualResetEvent.h"
 #include "ProbeCrc16.h"
 #include "ProbePortName.h"
 #include "ProbePrompter.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace regprobe {
 
@@ -19,6 +25,12 @@ constexpr std::chrono::milliseconds WatcherEndWait{200};
 const QString NotHexMessage = QStringLiteral("输入字符超出16进制范围，无法按16进制正常发送");
 const QString CrcErrorMessage = QStringLiteral("CRC CHECK ERROR!");
 const QString WaitEventMessage = QStringLiteral("Can't create event object!");
+const QString ReadEventMessage = QStringLiteral("为重叠读创建事件对象失败!");
+const QString WriteEventMessage = QStringLiteral("为重叠写创建事件对象失败!");
+
+// The shortest reply a station can give (station, function, one byte, CRC). Anything expected to
+// be shorter has no bytes before its CRC to check.
+constexpr int SmallestReply = 5;
 
 int hexDigit(QChar c) {
     const char16_t u = c.unicode();
@@ -33,16 +45,35 @@ int hexDigit(QChar c) {
 
 } // namespace
 
-ProbeSerialPort::ProbeSerialPort(ProbePrompter* prompter) : prompter_(prompter) {
+struct ProbeSerialPort::WatchShare {
+    std::atomic<bool> open{false};
+    ManualResetEvent RxReadyEvent;
+    ManualResetEvent RxDoneEvent;
+    platform::PortEventWait portEvent;
+
+    // Set while no watcher runs.
+    ManualResetEvent watcherEnded;
+    std::mutex ending;
+    bool watcherRunning = false; // guarded by ending
+    // A port the close had to leave open because the watcher still used it; guarded by ending.
+    platform::Handle leftToClose = platform::InvalidHandle;
+};
+
+ProbeSerialPort::ProbeSerialPort(ProbePrompter* prompter)
+    : prompter_(prompter), share_(std::make_shared<WatchShare>()) {
+    share_->watcherEnded.set();
     // Without its wake-up the watcher could not be stopped when the port closes, so a port is
     // never opened then (OpenPort refuses).
-    if (!portEvent_.valid())
+    if (!share_->portEvent.valid())
         tell(WaitEventMessage, false);
 }
 
 ProbeSerialPort::~ProbeSerialPort() {
     ClosePort();
-    joinWatcher();
+}
+
+bool ProbeSerialPort::isOpen() const {
+    return share_->open;
 }
 
 platform::LineSettings ProbeSerialPort::lineSettingsFor(int baudPosition, int dataBitsPosition,
@@ -61,12 +92,15 @@ platform::LineSettings ProbeSerialPort::lineSettingsFor(int baudPosition, int da
 }
 
 bool ProbeSerialPort::OpenPort() {
-    if (open_)
+    if (share_->open)
         return false;
-    if (!portEvent_.valid())
+    if (!share_->portEvent.valid())
         return false;
-    // A watcher that outlived the last close must be gone before a new handle can appear.
-    joinWatcher();
+    // A watcher that outlived the last close still holds that port. It ends within moments, but
+    // the user-interface thread waits for it no longer than a close does: until then the port
+    // counts as in use.
+    if (!share_->watcherEnded.wait(WatcherEndWait))
+        return false;
 
     const platform::Handle handle = platform::OpenExclusive(ProbeDevicePath(portName));
     if (handle == platform::InvalidHandle)
@@ -79,55 +113,69 @@ bool ProbeSerialPort::OpenPort() {
         return false;
     }
 
-    handle_ = handle;
-    portEvent_.rearm(handle);
-    watcherEnded_.reset();
-    open_ = true;
+    share_->portEvent.rearm(handle);
+    share_->watcherEnded.reset();
+    setWatcherRunning(true);
+    share_->open = true;
     try {
-        watcher_ = std::thread(&ProbeSerialPort::WatchPort, this, handle);
+        std::thread(&ProbeSerialPort::WatchPort, share_, handle).detach();
     } catch (const std::system_error&) {
-        open_ = false;
-        platform::ClosePortHandle(handle_);
-        handle_ = platform::InvalidHandle;
+        share_->open = false;
+        setWatcherRunning(false);
+        share_->watcherEnded.set();
+        platform::ClosePortHandle(handle);
         return false;
     }
+    handle_ = handle;
     return true;
 }
 
+void ProbeSerialPort::setWatcherRunning(bool running) {
+    std::lock_guard lock(share_->ending);
+    share_->watcherRunning = running;
+}
+
 bool ProbeSerialPort::ClosePort() {
-    if (!open_)
+    if (!share_->open)
         return true;
-    open_ = false;
-    RxDoneEvent.set();
-    RxReadyEvent.set();
-    portEvent_.wake(handle_);
-    if (watcherEnded_.wait(WatcherEndWait))
-        joinWatcher();
-    const bool closed = platform::ClosePortHandle(handle_);
-    handle_ = platform::InvalidHandle;
-    return closed;
+    share_->open = false;
+    share_->RxDoneEvent.set();
+    share_->RxReadyEvent.set();
+    share_->portEvent.wake(handle_);
+    const platform::Handle handle = std::exchange(handle_, platform::InvalidHandle);
+    if (!share_->watcherEnded.wait(WatcherEndWait)) {
+        std::lock_guard lock(share_->ending);
+        if (share_->watcherRunning) {
+            // The watcher may still ask this port for bytes: it closes the port itself when it
+            // ends, so that it never asks a closed descriptor, or one handed out again since.
+            share_->leftToClose = handle;
+            return true;
+        }
+    }
+    return platform::ClosePortHandle(handle);
 }
 
-void ProbeSerialPort::joinWatcher() {
-    if (watcher_.joinable())
-        watcher_.join();
-}
-
-void ProbeSerialPort::WatchPort(platform::Handle handle) {
-    while (open_) {
+void ProbeSerialPort::WatchPort(std::shared_ptr<WatchShare> share, platform::Handle handle) {
+    while (share->open) {
         const int waiting = platform::BytesWaiting(handle);
         if (waiting < 0)
             break;
         if (waiting > 0) {
-            RxReadyEvent.set();
-            RxDoneEvent.waitForever();
-            RxDoneEvent.reset();
+            share->RxReadyEvent.set();
+            share->RxDoneEvent.waitForever();
+            share->RxDoneEvent.reset();
             continue;
         }
-        if (portEvent_.wait(handle) == platform::PortEventWait::Outcome::Failed)
+        if (share->portEvent.wait(handle) == platform::PortEventWait::Outcome::Failed)
             break;
     }
-    watcherEnded_.set();
+    {
+        std::lock_guard lock(share->ending);
+        share->watcherRunning = false;
+        if (share->leftToClose != platform::InvalidHandle)
+            platform::ClosePortHandle(std::exchange(share->leftToClose, platform::InvalidHandle));
+    }
+    share->watcherEnded.set();
 }
 
 std::optional<QByteArray> ProbeSerialPort::HexTextToFrame(const QString& hexText) {
@@ -155,7 +203,7 @@ std::optional<QByteArray> ProbeSerialPort::HexTextToFrame(const QString& hexText
 
 int ProbeSerialPort::SendHexFrame(const QString& hexText) {
     const auto frame = HexTextToFrame(hexText);
-    if (!frame || !open_)
+    if (!frame || !share_->open)
         return 0;
     const int count = int(frame->size());
     platform::ClearErrors(handle_);
@@ -163,20 +211,28 @@ int ProbeSerialPort::SendHexFrame(const QString& hexText) {
         platform::WriteBytes(handle_, reinterpret_cast<const std::uint8_t*>(frame->constData()),
                              count, WriteMsPerByte * count + WriteConstantMs);
     platform::ClearErrors(handle_);
+    if (written == platform::NoCompletionEvent) {
+        tell(WriteEventMessage, false);
+        return 0;
+    }
     return written;
 }
 
 bool ProbeSerialPort::ReadProbeReply(int station, int function, int expectedLength) {
-    RxReadyEvent.wait(ReplyWait);
-    if (!open_) {
-        RxDoneEvent.set();
+    share_->RxReadyEvent.wait(ReplyWait);
+    if (!share_->open) {
+        share_->RxDoneEvent.set();
         return false;
     }
 
     receiveBuffer_.fill(0);
     const int waiting = platform::BytesWaiting(handle_);
     const int wanted = std::clamp(waiting, 0, int(receiveBuffer_.size()));
-    const int got = platform::ReadWaiting(handle_, receiveBuffer_.data(), wanted);
+    int got = platform::ReadWaiting(handle_, receiveBuffer_.data(), wanted);
+    if (got == platform::NoCompletionEvent) {
+        tell(ReadEventMessage, false);
+        got = 0;
+    }
     platform::Purge(handle_);
 
     // Bytes that came in before the reply (noise, a late answer) are passed over by looking for
@@ -192,7 +248,7 @@ bool ProbeSerialPort::ReadProbeReply(int station, int function, int expectedLeng
         }
     }
 
-    if (reply.size() == expectedLength) {
+    if (expectedLength >= SmallestReply && reply.size() == expectedLength) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(reply.constData());
         const std::uint16_t crc = ProbeCrc16(bytes, expectedLength - 2);
         if (bytes[expectedLength - 2] == (crc & 0xFF) && bytes[expectedLength - 1] == (crc >> 8)) {
@@ -208,8 +264,8 @@ bool ProbeSerialPort::ReadProbeReply(int station, int function, int expectedLeng
         }
     }
 
-    RxReadyEvent.reset();
-    RxDoneEvent.set();
+    share_->RxReadyEvent.reset();
+    share_->RxDoneEvent.set();
     return true;
 }
 

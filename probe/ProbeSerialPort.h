@@ -1,16 +1,14 @@
 #pragma once
 
-#include "ManualResetEvent.h"
 #include "ProbePlatform.h"
 
 #include <QByteArray>
 #include <QString>
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <thread>
 
 namespace regprobe {
 
@@ -38,7 +36,7 @@ public:
 
     bool OpenPort();
     bool ClosePort();
-    bool isOpen() const { return open_.load(); }
+    bool isOpen() const;
 
     // Pairs of hexadecimal digits, blanks allowed; the CRC is appended. Returns the bytes written.
     int SendHexFrame(const QString& hexText);
@@ -53,20 +51,19 @@ public:
                                                   int stopBitsPosition, int parityPosition);
 
 private:
-    void WatchPort(platform::Handle handle);
-    void joinWatcher();
+    // The open flag, the two hand-over events and the watcher's wake-up: everything the watcher
+    // thread touches. The thread holds it as well, so that a watcher which ends only after the
+    // close has stopped waiting for it never reaches a destroyed engine.
+    struct WatchShare;
+
+    static void WatchPort(std::shared_ptr<WatchShare> share, platform::Handle handle);
+    void setWatcherRunning(bool running);
     void tell(const QString& text, bool error);
 
     ProbePrompter* prompter_;
-    std::atomic<bool> open_{false};
+    std::shared_ptr<WatchShare> share_;
     platform::Handle handle_ = platform::InvalidHandle;
-    std::thread watcher_;
-    ManualResetEvent watcherEnded_;
-    platform::PortEventWait portEvent_;
     std::array<std::uint8_t, 256> receiveBuffer_{};
-
-    ManualResetEvent RxReadyEvent;
-    ManualResetEvent RxDoneEvent;
 };
 
 } // namespace regprobe

@@ -11,7 +11,7 @@ struct RowMessages {
     QString stationEmpty;
     QString addressEmpty;
     QString stationIllegal;
-    QString addressTooLong;
+    QString addressIllegal; // longer than 4 characters, or a blank inside
 };
 
 // row: 1 to 5.

@@ -7,6 +7,7 @@
 #include "link/QtSerialPort.h"
 #include "tests/support/PromptRecorder.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -148,6 +149,49 @@ private slots:
         QVERIFY2(prompts.texts().first().startsWith(QStringLiteral("COM5: ")),
                  qPrintable(prompts.texts().first()));
         QCOMPARE(prompts.texts().last(), QStringLiteral("请检查连接后重新开启软件！"));
+        port.close();
+    }
+
+    void requestThatCannotLeaveThePort() {
+        LineEnd drive;
+        QVERIFY(drive.ok());
+        QVERIFY(PortMap::publish(QStringLiteral("COM6"), drive.devicePath(), nullptr));
+        QtSerialPort port;
+        port.setPortNumber(6);
+        port.setSettings(QStringLiteral("38400,n,8,1"));
+        QVERIFY(port.open());
+        EventPumpClock clock;
+        test::PromptRecorder prompts;
+        DriveLink link(port, clock, prompts, LinkVariant::qz318());
+        link.setBaudKilo(38);
+
+        // The line takes no output, as a port held back by its flow control.
+        const int line = ::open(drive.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(line >= 0);
+        QCOMPARE(::tcflow(line, TCOOFF), 0);
+        QElapsedTimer sending;
+        sending.start();
+        link.SendRequest(1, 3, 0, 1);
+        QVERIFY2(sending.elapsed() < 500, "the window must not freeze while the port holds back");
+        link.WaitMs(link.ReplyWaitMs());
+        link.ReceiveReply(1, 3);
+        QCOMPARE(int(link.ReplyError()), int(DriveLink::kUnreachable));
+        QVERIFY(link.portFaulted());
+        QCOMPARE(prompts.prompts.size(), 1);
+        QVERIFY2(prompts.texts().first().startsWith(QStringLiteral("COM6: ")),
+                 qPrintable(prompts.texts().first()));
+
+        // The retrying routine shows the fault once and gives up.
+        const QString fault = prompts.texts().first();
+        prompts.clear();
+        sending.restart();
+        link.ReadRegisters(1, 0, 1);
+        QCOMPARE(prompts.texts(),
+                 (QStringList{fault, QStringLiteral("Communication Error. Please check the RS232 "
+                                                    "cable connection and restart Kirotune.")}));
+        QVERIFY(sending.elapsed() < 500);
+        ::tcflow(line, TCOON);
+        ::close(line);
         port.close();
     }
 

@@ -257,6 +257,31 @@ private slots:
         QVERIFY(bench.link.TuningIdle());
     }
 
+    void retryingRoutinesStopAtAPortFault_data() {
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<bool>("write");
+        QTest::newRow("x7 read") << QStringLiteral("x7") << false;
+        QTest::newRow("qz318 write") << QStringLiteral("qz318") << true;
+    }
+    void retryingRoutinesStopAtAPortFault() {
+        QFETCH(QString, variant);
+        QFETCH(bool, write);
+        Bench bench(variantNamed(variant));
+        bench.port.vanish();
+        if (write)
+            bench.link.WriteRegister(1, reg::CurrentLoopKp, 77);
+        else
+            bench.link.ReadRegisters(1, reg::CurrentLoopKp, 1);
+        // The port's own message once, then the routine's failure.
+        QCOMPARE(int(bench.link.ReplyError()), int(DriveLink::kUnreachable));
+        QCOMPARE(bench.prompts.prompts.size(), 2);
+        QVERIFY(!bench.prompts.texts().first().isEmpty());
+        QCOMPARE(bench.prompts.texts().last(), bench.link.variant().failureMessage);
+        QCOMPARE(bench.prompts.titles().last(), bench.link.variant().failureTitle);
+        QVERIFY(bench.link.TuningIdle());
+        QCOMPARE(bench.lamp.states, QStringList{"busy"});
+    }
+
     void retryRecoversFromOneBadReply() {
         Bench bench(LinkVariant::qz318());
         bench.drive.setReg(reg::MidSpeedSuppression, 1500);

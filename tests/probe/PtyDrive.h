@@ -3,7 +3,8 @@
 // A drive on the far side of a real pseudo-terminal, written for the probe's tests so that they
 // depend on nothing but the kernel: it answers Modbus reads and writes of one station from a small
 // register table, and can be told to stay silent, answer from another station, add stray bytes,
-// send an exception reply or read more registers than asked.
+// send an exception reply, read more registers than asked, spoil the CRC, cut the last byte off,
+// or hold the reply back until the test lets it go.
 
 #include "probe/ProbeCrc16.h"
 
@@ -43,7 +44,10 @@ public:
         StrayBeforeReply,
         Exception,
         OtherStation,
-        ExtraRegister
+        ExtraRegister,
+        BadCrc,
+        CutReply,
+        Held
     };
 
     PtyDrive() {
@@ -111,6 +115,16 @@ public:
         pending_.clear();
     }
 
+    // Sends the replies held back so far, however late that is for the probe.
+    void releaseHeld() {
+        QByteArray held;
+        {
+            std::lock_guard lock(mutex_);
+            held.swap(held_);
+        }
+        inject(held);
+    }
+
     // Bytes on the line that answer nothing.
     void inject(const QByteArray& bytes) {
         [[maybe_unused]] const auto put = ::write(master_, bytes.constData(), bytes.size());
@@ -129,6 +143,7 @@ private:
                 continue;
             }
             QByteArray reply;
+            bool holding = false;
             {
                 std::lock_guard lock(mutex_);
                 received_.append(buffer, got);
@@ -137,8 +152,11 @@ private:
                     reply += answer(pending_.left(8));
                     pending_.remove(0, 8);
                 }
+                holding = behaviour_ == Behaviour::Held;
+                if (holding)
+                    held_ += reply;
             }
-            if (!reply.isEmpty())
+            if (!reply.isEmpty() && !holding)
                 inject(reply);
         }
     }
@@ -176,6 +194,10 @@ private:
         }
         if (behaviour_ == Behaviour::StrayBeforeReply)
             reply.prepend(QByteArray::fromHex("FF0011"));
+        else if (behaviour_ == Behaviour::BadCrc)
+            reply[reply.size() - 1] = char(reply[reply.size() - 1] ^ 0x01);
+        else if (behaviour_ == Behaviour::CutReply)
+            reply.chop(1);
         return reply;
     }
 
@@ -191,6 +213,7 @@ private:
     std::map<int, int> registers_;
     QByteArray received_;
     QByteArray pending_;
+    QByteArray held_;
 };
 
 } // namespace probetest

@@ -15,7 +15,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QDir>
+
 #include <termios.h>
+#include <unistd.h>
 
 using namespace regprobe;
 using probetest::PtyDrive;
@@ -48,6 +51,17 @@ struct Rig {
                 edit("binEdit", row)->text()};
     }
 };
+
+// The descriptor of this process, other than `except`, that is open on the device at path.
+int openDescriptorOf(const QString& path, int except) {
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        const int fd = name.toInt();
+        if (fd != except && QFile::symLinkTarget(fds.filePath(name)) == path)
+            return fd;
+    }
+    return -1;
+}
 
 } // namespace
 
@@ -143,10 +157,10 @@ private slots:
         const QString noAddress = "Please input address !";
         const QString badAddress = "Illegal address,try again!";
         const QString badAddressWide = "Illegal address，try again!";
-        const QStringList conditions = {"port closed",           "station empty",
-                                        "address empty",         "station too long",
-                                        "address too long",      "station without digits",
-                                        "write value too large", "read count too large"};
+        const QStringList conditions = {
+            "port closed",           "station empty",        "address empty",
+            "station too long",      "address too long",     "station without digits",
+            "write value too large", "read count too large", "blank inside the address"};
         const QList<QStringList> messages = {
             {"COM is closed ,open frist!", closed, closed, closed, closed},
             {"Please input drive number !", noDrive, noDrive, badDrive, noDrive},
@@ -156,6 +170,7 @@ private slots:
             {badDrive, badDrive, badDrive, badDrive, badDrive},
             QStringList(5, "Illegal write value,use 0 to 65535 and try again!"),
             QStringList(5, "Illegal read count,use 0 to 65535 and try again!"),
+            {badAddressWide, badAddressWide, badAddress, badAddress, badAddress},
         };
         for (int c = 0; c < conditions.size(); ++c) {
             for (int row = 1; row <= 5; ++row) {
@@ -187,6 +202,8 @@ private slots:
             rig.edit("writeValueEdit", row)->setText("65536");
         } else if (condition == "read count too large")
             rig.edit("readCountEdit", row)->setText("4294967297");
+        else if (condition == "blank inside the address")
+            rig.edit("addressEdit", row)->setText(" 1 2 ");
 
         rig.send(row);
         QCOMPARE(rig.prompter.texts(), QStringList{message});
@@ -263,40 +280,76 @@ private slots:
 
     void repliesThatDoNotFitKeepTheResults_data() {
         QTest::addColumn<PtyDrive::Behaviour>("behaviour");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("station");
         QTest::addColumn<QString>("address");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<bool>("sent");
         using B = PtyDrive::Behaviour;
-        QTest::newRow("no reply") << B::Silent << "A" << QStringList() << true;
-        QTest::newRow("another station") << B::OtherStation << "A" << QStringList() << true;
-        QTest::newRow("exception") << B::Exception << "A" << QStringList() << true;
+        const QString notHex = "输入字符超出16进制范围，无法按16进制正常发送";
+        QTest::newRow("no reply") << B::Silent << 2 << 1 << "A" << QStringList() << true;
+        QTest::newRow("another station")
+            << B::OtherStation << 4 << 7 << "A" << QStringList() << true;
+        QTest::newRow("exception") << B::Exception << 5 << 1 << "A" << QStringList() << true;
         QTest::newRow("one register too many")
-            << B::ExtraRegister << "A" << QStringList{"CRC CHECK ERROR!"} << true;
+            << B::ExtraRegister << 2 << 1 << "A" << QStringList{"CRC CHECK ERROR!"} << true;
+        QTest::newRow("bad CRC") << B::BadCrc << 3 << 1 << "A" << QStringList{"CRC CHECK ERROR!"}
+                                 << true;
         QTest::newRow("address not hexadecimal")
-            << B::Normal << "G1" << QStringList{"输入字符超出16进制范围，无法按16进制正常发送"}
-            << false;
+            << B::Normal << 2 << 1 << "G1" << QStringList{notHex} << false;
+        QTest::newRow("letter inside the address")
+            << B::Normal << 1 << 1 << "1G2" << QStringList{notHex} << false;
     }
     void repliesThatDoNotFitKeepTheResults() {
         QFETCH(PtyDrive::Behaviour, behaviour);
+        QFETCH(int, row);
+        QFETCH(int, station);
         QFETCH(QString, address);
         QFETCH(QStringList, messages);
         QFETCH(bool, sent);
         Rig rig;
+        rig.drive.setStation(station);
         rig.drive.setRegister(0x0A, 0x1234);
         rig.open();
-        rig.edit("addressEdit", 2)->setText("A");
-        rig.send(2);
+        rig.edit("stationEdit", row)->setText(QString::number(station));
+        rig.edit("addressEdit", row)->setText("A");
+        rig.send(row);
         const QStringList shown = {"12 34", "4660", "0001 0010 0011 0100 "};
-        QCOMPARE(rig.results(2), shown);
+        QCOMPARE(rig.results(row), shown);
 
         rig.drive.clearReceived();
         rig.drive.setBehaviour(behaviour);
         rig.drive.setRegister(0x0A, 0x4321);
-        rig.edit("addressEdit", 2)->setText(address);
-        rig.send(2);
-        QCOMPARE(rig.results(2), shown);
+        rig.edit("addressEdit", row)->setText(address);
+        rig.send(row);
+        QCOMPARE(rig.results(row), shown);
         QCOMPARE(rig.prompter.texts(), messages);
         QCOMPARE(rig.drive.received().isEmpty(), !sent);
+    }
+
+    void closeThatFails() {
+        Rig rig;
+        rig.open();
+        auto* button = rig.widget<QPushButton>("openButton");
+        auto* state = rig.widget<QLabel>("stateLabel");
+        QCOMPARE(state->text(), QString("State:Open"));
+        // The descriptor is closed behind the engine's back, so closing it once more fails.
+        const int engineFd = openDescriptorOf(rig.drive.path(), rig.drive.slaveFd());
+        QVERIFY(engineFd >= 0);
+        QCOMPARE(::close(engineFd), 0);
+        button->click();
+        QCOMPARE(state->text(), QString("State:Close Fault"));
+        QVERIFY(!rig.dialog.engine().isOpen());
+
+        // The port counts as closed: the next press opens it again.
+        button->click();
+        QCOMPARE(state->text(), QString("State:Open"));
+        QCOMPARE(button->text(), QString("Close"));
+        rig.drive.setRegister(0x0A, 0x0102);
+        rig.edit("addressEdit", 1)->setText("A");
+        rig.send(1);
+        QCOMPARE(rig.results(1), (QStringList{"01 02", "258", "0001 0000 0010 "}));
+        QVERIFY(rig.prompter.messages.isEmpty());
     }
 
     void closingTheDialogClosesThePort() {

@@ -13,12 +13,29 @@
 #include <QAction>
 #include <QMdiSubWindow>
 #include <QTest>
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace kiro::test {
 
+// The real clock, with a way for a test to act from inside the link's own wait: the action runs
+// once, at the next turn of the event pump that a wait of the link makes, as a click or a timer
+// tick would land there, but at a point that does not depend on the machine's load.
+class LinkWaitClock : public EventPumpClock {
+public:
+    void letEventsRun(qint64 deadlineMs) override {
+        if (auto action = std::exchange(duringNextWait, nullptr))
+            action();
+        EventPumpClock::letEventsRun(deadlineMs);
+    }
+
+    std::function<void()> duringNextWait;
+};
+
 // One tuner as a user meets it, with the simulated drive on its port: the real clock that lets
-// events run, the prompt recorder in place of the message boxes, and the main window shown.
+// events run (and lets a test act inside the link's waits), the prompt recorder in place of the
+// message boxes, and the main window shown.
 struct ShellRig {
     explicit ShellRig(const QString& variantName, const QString& pictureFolder = {})
         : variant(*Variant::byName(variantName)), drive(variant.link->layout), port(drive, clock),
@@ -70,7 +87,7 @@ struct ShellRig {
 
     const Variant& variant;
     sim::DriveModel drive;
-    EventPumpClock clock;
+    LinkWaitClock clock;
     sim::SimulatedSerialPort port;
     PromptRecorder prompts;
     DriveLink link;

@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolButton>
 
 using kiro::Prompt;
@@ -463,12 +462,12 @@ void ShellTest::clicksDuringTheLinkTestChangeNothing() {
     QFETCH(QString, variant);
     QFETCH(QStringList, commands);
     ShellRig rig(variant);
-    // A slow drive keeps the link test polling long enough for the clicks to land in it.
+    // A slow drive keeps the link test polling; the clicks land in its first wait.
     rig.drive.setReplyDelayMs(150);
     QVERIFY(rig.trigger("comConfiguration"));
     auto* openPort = rig.widget<QPushButton>("openPort");
     bool fired = false;
-    QTimer::singleShot(60, rig.window.get(), [&] {
+    rig.clock.duringNextWait = [&] {
         fired = true;
         QVERIFY(rig.link.busy());
         QVERIFY(rig.port.isOpen()); // the port is open, so only the guard stops the commands
@@ -476,7 +475,7 @@ void ShellTest::clicksDuringTheLinkTestChangeNothing() {
         openPort->click();
         for (const QString& command : commands)
             rig.action(command)->trigger();
-    });
+    };
     QVERIFY(rig.click("openPort"));
     QVERIFY(fired);
     QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kLinkTestFrame});
@@ -494,13 +493,13 @@ void ShellTest::clicksDuringTheCommitChangeNothing() {
     rig.drive.clearRequests();
     rig.drive.setReplyDelayMs(20);
     bool fired = false;
-    QTimer::singleShot(60, rig.window.get(), [&] {
+    rig.clock.duringNextWait = [&] {
         fired = true;
         QVERIFY(rig.link.busy());
         rig.action("SaveToEEprogram")->trigger();
         rig.action("P_test")->trigger();
         rig.action("comConfiguration")->trigger();
-    });
+    };
     QVERIFY(rig.trigger("SaveToEEprogram"));
     QVERIFY(fired);
     QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kCommitFrame});
@@ -513,7 +512,7 @@ void ShellTest::closingDuringACommitWaitsForIt() {
     ShellRig rig(QStringLiteral("x7"));
     QVERIFY(rig.openLink());
     rig.drive.clearRequests();
-    QTimer::singleShot(60, rig.window.get(), [&] { rig.trigger("exit"); });
+    rig.clock.duringNextWait = [&] { rig.trigger("exit"); };
     QVERIFY(rig.trigger("SaveToEEprogram"));
     // The commit ran to its end, and then the program closed as asked.
     QCOMPARE(rig.drive.eepromCommits(), 1);
@@ -577,8 +576,7 @@ void ShellTest::lampFollowsRetriedTransactions() {
     QVERIFY(rig.openLink());
 
     bool busyMeanwhile = false;
-    QTimer::singleShot(10, rig.window.get(),
-                       [&] { busyMeanwhile = shows("Communicating...", "lamp02.bmp"); });
+    rig.clock.duringNextWait = [&] { busyMeanwhile = shows("Communicating...", "lamp02.bmp"); };
     rig.link.WriteRegister(1, 31, 2048);
     QCOMPARE(rig.link.ReplyError(), quint8(0));
     QVERIFY(busyMeanwhile);
