@@ -15,16 +15,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.qizhuo-motion.example/")
+# CPack indents the lines after the summary and turns the empty line into a paragraph break.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "configuration and tuning software for QZ318 stepper-motor drives
- Kirotune reads and changes the parameters of QZ318 and QZ318-X7 digital
- stepper-motor drives over RS-232 (Modbus RTU): currents, resolution,
- anti-resonance compensation and current-loop gains. It runs the current step
- test and plots the response, queries and clears faults, commits parameters to
- the drive's EEPROM and keeps parameter sets on the PC.
- .
- The package holds the two tuners (qztune-x7 and QZ318), the register probe
- RegProbe, the bench tool qzcli and the simulated drive qzdrive-sim.")
+Kirotune reads and changes the parameters of QZ318 and QZ318-X7 digital
+stepper-motor drives over RS-232 (Modbus RTU): currents, resolution,
+anti-resonance compensation and current-loop gains. It runs the current step
+test and plots the response, queries and clears faults, commits parameters to
+the drive's EEPROM and keeps parameter sets on the PC.
+
+The package holds the two tuners (qztune-x7 and QZ318), the register probe
+RegProbe, the bench tool qzcli and the simulated drive qzdrive-sim.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded as plugins, so dpkg-shlibdeps cannot see them: the parameter database's SQLite driver and
 # the platform plugins that put a window on the screen.
