@@ -6,12 +6,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPixmap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
 
 namespace {
 
@@ -32,6 +37,40 @@ void stop(QProcess& process) {
         process.kill();
         process.waitForFinished(5000);
     }
+}
+
+// An X server of our own on a free display, for as long as the test needs it.
+class XServer {
+public:
+    bool start() {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (program.isEmpty())
+            return false;
+        // -displayfd: the server chooses a free display and tells its number.
+        server_.start(program,
+                      {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+        QByteArray number;
+        while (!number.contains('\n') && server_.waitForReadyRead(10000))
+            number += server_.readAllStandardOutput();
+        display_ = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+        return number.contains('\n');
+    }
+    ~XServer() { stop(server_); }
+    const QString& display() const { return display_; }
+
+private:
+    QProcess server_;
+    QString display_;
+};
+
+constexpr char kGrabScreen[] = "--grab-screen";
+
+// The picture in the middle of the left half of the screen, where a tuner that found its
+// background shows the bluish sky of "2.jpg" and one that did not shows the plain grey of an
+// empty client area.
+bool showsBackgroundPicture(const QImage& screen) {
+    const QColor pixel = screen.pixelColor(screen.width() / 4, screen.height() * 3 / 5);
+    return pixel.blue() > pixel.red() + 25;
 }
 
 } // namespace
@@ -131,6 +170,45 @@ private slots:
         QVERIFY2(!kMissingFile.match(output).hasMatch(), qPrintable(output));
     }
 
+    // On a real display, started from the PATH, the tuner shows its background picture.
+    void tunersShowTheirBackgroundOnADisplay_data() { tunersFindTheirPicturesAndStart_data(); }
+
+    void tunersShowTheirBackgroundOnADisplay() {
+        QFETCH(QString, program);
+        XServer x;
+        if (!x.start())
+            QSKIP("no X server program (Xvfb) on this machine");
+        QProcessEnvironment environment = session();
+        environment.insert(QStringLiteral("DISPLAY"), x.display());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        QProcess tuner;
+        tuner.setProcessEnvironment(environment);
+        tuner.setProcessChannelMode(QProcess::ForwardedChannels);
+        tuner.start(onPath(program), {});
+        QVERIFY(tuner.waitForStarted(5000));
+        auto stopTuner = qScopeGuard([&] { stop(tuner); });
+
+        // This test program, started once more on the display, takes the picture of the screen.
+        const QString shot = scratch_.filePath(program + QStringLiteral(".png"));
+        const auto grab = [&] {
+            QProcess grabber;
+            grabber.setProcessEnvironment(environment);
+            grabber.start(QCoreApplication::applicationFilePath(),
+                          {QString::fromLatin1(kGrabScreen), shot});
+            return grabber.waitForFinished(10000) && grabber.exitCode() == 0 ? QImage(shot)
+                                                                             : QImage();
+        };
+        QElapsedTimer waited; // until the window is up and has drawn, or long past that
+        waited.start();
+        bool shown = false;
+        while (!shown && waited.elapsed() < 10000) {
+            shown = showsBackgroundPicture(grab());
+            if (!shown)
+                QTest::qWait(200);
+        }
+        QVERIFY2(shown, "the screen shows no background picture");
+    }
+
     // A bench script's view: both programs from the PATH, the port published in the port map of
     // the user's home folder.
     void qzcliTalksToTheInstalledDrive() {
@@ -205,5 +283,14 @@ private slots:
     }
 };
 
-QTEST_MAIN(InstallTest)
+int main(int argc, char* argv[]) {
+    if (argc == 3 && std::strcmp(argv[1], kGrabScreen) == 0) {
+        QGuiApplication app(argc, argv);
+        const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+        return screen.save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
+    QGuiApplication app(argc, argv);
+    InstallTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_install.moc"
