@@ -7,8 +7,12 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 install_missing_packages
 
+# Debian's hardening flags (fortified functions, read-only relocations, immediate binding).
 if [ ! -f build-package/build.ninja ]; then
-    cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIROTUNE_BUILD_TESTS=OFF
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        LDFLAGS=$(dpkg-buildflags --get LDFLAGS) \
+        cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DKIROTUNE_BUILD_TESTS=OFF
 fi
 cmake --build build-package
 rm -f build-package/kirotune_*.deb
