@@ -10,7 +10,12 @@ ProbeAboutBox::ProbeAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ProbeAboutBox"));
     setWindowTitle(QStringLiteral("关于 RegProbe"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("RegProbe Version 1.0")));
+    if (!windowIcon().isNull()) { // the program's icon, set by the program
+        auto* picture = new QLabel;
+        picture->setPixmap(windowIcon().pixmap(48));
+        layout->addWidget(picture, 0, Qt::AlignHCenter);
+    }
+    layout->addWidget(new QLabel(QStringLiteral("RegProbe Version " KIROTUNE_VERSION)));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);

@@ -5,6 +5,7 @@ KIROTUNE_PACKAGES=(
     libmodbus-dev
     xvfb xauth fonts-wqy-microhei
     clang libclang-rt-14-dev
+    dpkg-dev file lintian desktop-file-utils
 )
 
 # Installs whatever of the list is missing (as root, or through sudo).
@@ -23,12 +24,16 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Configures (once) and builds the project into build/.
+# Configures (once) and builds the project into build/: the targets given, or everything.
 build_project() {
     local root
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
     if [ ! -f "$root/build/build.ninja" ]; then
         cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
     fi
-    cmake --build "$root/build"
+    if [ $# -gt 0 ]; then
+        cmake --build "$root/build" --target "$@"
+    else
+        cmake --build "$root/build"
+    fi
 }

@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the simulated drive on COM1 and opens the tuner against
-# it. "bash scripts/start.sh qz318" opens the QZ318 tuner instead of qztune-x7.
+# Installs what is missing, builds the tuner and the simulated drive, starts the drive on COM1 and
+# opens the tuner against it. "bash scripts/start.sh qz318" opens the QZ318 tuner instead of qztune-x7.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-install_missing_packages
-build_project
 
 variant=${1:-x7}
 case "$variant" in
@@ -13,6 +11,9 @@ case "$variant" in
     qz318) program=QZ318 ;;
     *) echo "usage: $0 [x7|qz318]" >&2; exit 2 ;;
 esac
+
+install_missing_packages
+build_project "$program" qzdrive-sim
 
 log=$(mktemp -t qzdrive-sim.XXXXXX.log)
 build/bin/qzdrive-sim --variant "$variant" --port COM1 >"$log" 2>&1 &

@@ -27,6 +27,7 @@ const char* const kUsage =
     "usage: qzdrive-sim --variant x7|qz318 --port COMn\n"
     "                   [--fault silent|late|pieces|crc|station|stray|short|exception]\n"
     "                   [--delay MS] [--faults W0,W1,...]\n"
+    "       qzdrive-sim --help | --version\n"
     "\n"
     "Serves a simulated drive on a pseudo-terminal and links COMn to it in the port map.\n"
     "  --variant  x7 = QZ318-X7 (two-byte byte count), qz318 = QZ318\n"
@@ -130,6 +131,10 @@ int main(int argc, char* argv[]) {
     const QStringList args = app.arguments();
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.contains(QLatin1String("--version"))) {
+        std::printf("qzdrive-sim %s\n", KIROTUNE_VERSION);
         return 0;
     }
     Options options;

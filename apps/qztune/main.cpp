@@ -1,5 +1,6 @@
 // The tuner program. The same source builds qztune-x7 and QZ318; KIROTUNE_VARIANT names the drive.
 
+#include "../DesktopProgram.h"
 #include "currentloop/CurrentLoopWindowInstall.h"
 #include "faults/FaultWindowInstall.h"
 #include "link/DriveLink.h"
@@ -15,11 +16,18 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
     const kiro::Variant& variant = *kiro::Variant::byName(QStringLiteral(KIROTUNE_VARIANT));
+    if (desktop::answerCommandLine(argc, argv, qPrintable(variant.programName),
+                                   "Configuration and tuning of " KIROTUNE_DRIVE
+                                   " stepper-motor drives over RS-232."))
+        return 0;
+
+    QApplication app(argc, argv);
     QApplication::setApplicationName(variant.programName);
     QApplication::setOrganizationName(QStringLiteral("Kirotune"));
     QApplication::setApplicationVersion(QStringLiteral(KIROTUNE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(KIROTUNE_DESKTOP_ENTRY));
+    QApplication::setWindowIcon(desktop::programIcon());
 
     kiro::QtSerialPort port;
     kiro::EventPumpClock clock;
