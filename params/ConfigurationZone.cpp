@@ -127,8 +127,7 @@ bool ConfigurationZone::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         // Coming back to the window (after a message box) is no new choice of the user.
-        const bool byUser =
-            reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+        const bool byUser = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
         for (int option = 0; option < 6; ++option) {
             if (watched == options_[option] && byUser && window_.accepting()) {
                 window_.submit(QStringLiteral("Frame2_%1").arg(option / 2),

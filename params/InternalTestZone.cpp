@@ -68,8 +68,13 @@ InternalTestZone::InternalTestZone(ParameterWindow& window, QWidget* parent)
 QLineEdit* InternalTestZone::addEntry(int index, const QString& caption, QPoint labelTwips,
                                       QPoint boxTwips, int boxWidthTwips) {
     auto* label = new QLabel(caption, this);
-    const QString labelNames[] = {{}, {}, {}, {}, QStringLiteral("Label1_6"),
-                                  QStringLiteral("Label1_7"), QStringLiteral("Label1_10")};
+    const QString labelNames[] = {{},
+                                  {},
+                                  {},
+                                  {},
+                                  QStringLiteral("Label1_6"),
+                                  QStringLiteral("Label1_7"),
+                                  QStringLiteral("Label1_10")};
     label->setObjectName(labelNames[index]);
     // A label stands above its entry (jog) or to its left (generator).
     const bool above = boxTwips.x() == labelTwips.x();
@@ -85,8 +90,8 @@ QLineEdit* InternalTestZone::addEntry(int index, const QString& caption, QPoint 
 
 void InternalTestZone::buildJogPanel() {
     for (const ParamsVariant::JogEntry& spec : window_.table().jogEntries) {
-        QLineEdit* box = addEntry(spec.index, spec.label, spec.labelTwips, spec.boxTwips,
-                                  kJogBoxWidth);
+        QLineEdit* box =
+            addEntry(spec.index, spec.label, spec.labelTwips, spec.boxTwips, kJogBoxWidth);
         const int index = spec.index;
         rules_[index] = spec.rule;
         jogRegisters_[index] = spec.reg;
@@ -157,12 +162,10 @@ void InternalTestZone::buildGeneratorPanel() {
     stop_->setGeometry(rectOf(kButtons, kButtonSize));
     stop_->setEnabled(false);
     stop_->hide();
-    connect(start_, &QPushButton::clicked, this, [this] {
-        window_.submit(start_->objectName(), [this] { start(); });
-    });
-    connect(stop_, &QPushButton::clicked, this, [this] {
-        window_.submit(stop_->objectName(), [this] { stop(); });
-    });
+    connect(start_, &QPushButton::clicked, this,
+            [this] { window_.submit(start_->objectName(), [this] { start(); }); });
+    connect(stop_, &QPushButton::clicked, this,
+            [this] { window_.submit(stop_->objectName(), [this] { stop(); }); });
 }
 
 void InternalTestZone::showJogReadBack(int index, quint16 value) {

@@ -6,11 +6,11 @@
 #include "ParamsVariant.h"
 #include "ReadBack.h"
 #include "ResonanceZone.h"
+#include "link/DriveLink.h"
+#include "link/StatusDisplay.h"
 #include "shell/ShellState.h"
 #include "shell/Twips.h"
 #include "shell/Variant.h"
-#include "link/DriveLink.h"
-#include "link/StatusDisplay.h"
 
 #include <QCloseEvent>
 #include <QMdiSubWindow>

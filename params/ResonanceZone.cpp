@@ -73,8 +73,8 @@ void ResonanceZone::buildSliderRow(Slider slider) {
     boxes_[index] = box;
 
     const QString caption =
-        QStringLiteral("%1(%2):").arg(slider == Amplitude ? QStringLiteral("幅值")
-                                                          : QStringLiteral("相位"))
+        QStringLiteral("%1(%2):")
+            .arg(slider == Amplitude ? QStringLiteral("幅值") : QStringLiteral("相位"))
             .arg(zone_);
     auto* label = new QLabel(caption, this);
     label->setGeometry(rectOf(kLabelLeft, top + kLabelDrop, kBoxLeft - kLabelLeft, kBoxHeight));
@@ -191,7 +191,8 @@ void ResonanceZone::showOnSlider(Slider slider, int value) {
 }
 
 void ResonanceZone::writeSlider(Slider slider, int value) {
-    if (!window_.drive().write(registerOf(slider), float(value), ParamsTransactions::kSliderAttempts,
+    if (!window_.drive().write(registerOf(slider), float(value),
+                               ParamsTransactions::kSliderAttempts,
                                ParamsTransactions::Settle::NoWait))
         window_.giveUpFromSlider();
 }

@@ -39,13 +39,13 @@ QString noticeTitleOf(const QString& variant) {
 
 // The requests of the opening with the simulated drive's power-on values: every slider that
 // moves from 0 writes its value back.
-const QStringList kX7Opening{"r31", "r32",      "r153", "r78", "r64",      "w64=2600", "r65",
-                             "w65=800",  "r66", "r67",  "r68", "w68=1800", "r69",      "w69=640",
-                             "r70",      "r71", "r72",  "w72=64", "r73",   "w73=128",  "r74",
-                             "r75",      "r255", "r22", "r24", "r21"};
-const QStringList kQzOpening{"r31", "r32",      "r153", "r78",     "r79", "r64",      "w64=2600",
-                             "r65", "w65=800",  "r68",  "w68=1800", "r69", "w69=640", "r72",
-                             "w72=64", "r73",   "w73=128", "r255",  "r80"};
+const QStringList kX7Opening{"r31",     "r32",  "r153", "r78",    "r64",      "w64=2600", "r65",
+                             "w65=800", "r66",  "r67",  "r68",    "w68=1800", "r69",      "w69=640",
+                             "r70",     "r71",  "r72",  "w72=64", "r73",      "w73=128",  "r74",
+                             "r75",     "r255", "r22",  "r24",    "r21"};
+const QStringList kQzOpening{
+    "r31",      "r32", "r153",    "r78", "r79",    "r64", "w64=2600", "r65",  "w65=800", "r68",
+    "w68=1800", "r69", "w69=640", "r72", "w72=64", "r73", "w73=128",  "r255", "r80"};
 
 // The window before the main window has taken it in: during its read-back.
 kiro::ParameterWindow* windowBeingRead() {
@@ -75,6 +75,22 @@ private slots:
     void readBackShowsValues();
     void readFailureDisablesTheWindow_data();
     void readFailureDisablesTheWindow();
+
+    void entryRangeRules_data();
+    void entryRangeRules();
+    void enterWritesAndLeavingWritesAgain();
+    void commitFailureDisablesTheWindow();
+    void optionFocusWritesItsBit();
+    void filterBoxWritesOnClick_data();
+    void filterBoxWritesOnClick();
+    void keysOtherThanDigitsAreDropped_data();
+    void keysOtherThanDigitsAreDropped();
+
+    void slidersAndValueBoxes_data();
+    void slidersAndValueBoxes();
+    void draggingWritesOnlyWhereTheSliderSettles();
+    void sliderWriteFailure();
+    void thresholdRule();
 };
 
 void ParameterWindowTest::openingReadsTheDrive_data() {
@@ -83,20 +99,20 @@ void ParameterWindowTest::openingReadsTheDrive_data() {
     QTest::addColumn<QPoint>("placeTwips");
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QStringList>("texts");
-    QTest::newRow("qztune-x7")
-        << "x7" << kX7Opening << QPoint(0, 0)
-        << QStringList{"Text1_9", "Text1_8", "Text1_5", "Text1_0", "Text2_3", "Text2_2",
-                       "Text2_1", "Text2_0", "Text3_3", "Text3_2", "Text3_1", "Text3_0",
-                       "Text4_3", "Text4_2", "Text4_1", "Text4_0", "Text4_5", "Text4_4",
-                       "Text4_6"}
-        << QStringList{"3.00", "300", "1500", "50",  "2600", "800", "100", "400", "1800", "640",
-                       "400",  "900", "64",   "128", "900",  "1500", "600", "60", "100"};
+    QTest::newRow("qztune-x7") << "x7" << kX7Opening << QPoint(0, 0)
+                               << QStringList{"Text1_9", "Text1_8", "Text1_5", "Text1_0", "Text2_3",
+                                              "Text2_2", "Text2_1", "Text2_0", "Text3_3", "Text3_2",
+                                              "Text3_1", "Text3_0", "Text4_3", "Text4_2", "Text4_1",
+                                              "Text4_0", "Text4_5", "Text4_4", "Text4_6"}
+                               << QStringList{"3.00", "300",  "1500", "50",  "2600", "800", "100",
+                                              "400",  "1800", "640",  "400", "900",  "64",  "128",
+                                              "900",  "1500", "600",  "60",  "100"};
     QTest::newRow("QZ318") << "qz318" << kQzOpening << QPoint(3500, 500)
                            << QStringList{"Text1_9", "Text1_8", "Text1_5", "Text1_0", "Text1_1",
                                           "Text2_3", "Text2_2", "Text3_3", "Text3_2", "Text4_3",
                                           "Text4_2", "Text4_4", "Text4_5", "Text4_6"}
-                           << QStringList{"3.00", "1600", "1500", "50", "1000", "2600", "800",
-                                          "1800", "640",  "64",   "128", "10", "5", "50"};
+                           << QStringList{"3.00", "1600", "1500", "50",  "1000", "2600", "800",
+                                          "1800", "640",  "64",   "128", "10",   "5",    "50"};
 }
 
 void ParameterWindowTest::openingReadsTheDrive() {
@@ -172,9 +188,8 @@ void ParameterWindowTest::readBackShowsValues_data() {
 
     const QStringList start{"上升沿", "PUL/DIR", "低电平"};
     for (const char* variant : {"x7", "qz318"}) {
-        QTest::addRow("%s 1024 is one ampere", variant)
-            << variant << 31 << 1024 << "Text1_9"
-            << "1.00" << start << false;
+        QTest::addRow("%s 1024 is one ampere", variant) << variant << 31 << 1024 << "Text1_9"
+                                                        << "1.00" << start << false;
         QTest::addRow("%s 512", variant) << variant << 31 << 512 << "Text1_9"
                                          << "0.50" << start << false;
         QTest::addRow("%s 1000 rounds", variant) << variant << 31 << 1000 << "Text1_9"
@@ -189,9 +204,8 @@ void ParameterWindowTest::readBackShowsValues_data() {
             << variant << 255 << 0xFFF8 << "Text1_9"
             << "3.00" << start << false;
         // A slider already where the drive's value puts it writes nothing.
-        QTest::addRow("%s slider at its position", variant)
-            << variant << 64 << 0 << "Text2_3"
-            << "0" << start << false;
+        QTest::addRow("%s slider at its position", variant) << variant << 64 << 0 << "Text2_3"
+                                                            << "0" << start << false;
         QTest::addRow("%s slider moves", variant) << variant << 64 << 5000 << "Text2_3"
                                                   << "5000" << start << true;
         // Beyond the slider's reach: the box shows the drive's value, and it stays in the drive.
@@ -278,6 +292,355 @@ void ParameterWindowTest::readFailureDisablesTheWindow() {
     QVERIFY(rig.frame()->close());
     QVERIFY(!rig.state.ToolWindowOpen);
     QVERIFY(!rig.state.WindowOpenFlags(3));
+}
+
+void ParameterWindowTest::entryRangeRules_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message"); // empty: the value passes
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QString>("shown");
+
+    const char* x7Peak = "请输入合理的峰值电流(0～7.0A)！";
+    QTest::newRow("x7 peak above") << "x7"
+                                   << "Text1_9"
+                                   << "9" << x7Peak << QStringList{"w31=7168", "r31"} << "7.00";
+    QTest::newRow("x7 peak exactly 7") << "x7"
+                                       << "Text1_9"
+                                       << "7" << x7Peak << QStringList{"w31=7168", "r31"} << "7.00";
+    QTest::newRow("x7 peak 0") << "x7"
+                               << "Text1_9"
+                               << "0" << x7Peak << QStringList{"w31=0", "r31"} << "0.00";
+    QTest::newRow("x7 peak 2.3") << "x7"
+                                 << "Text1_9"
+                                 << "2.3"
+                                 << "" << QStringList{"w31=2355", "r31"} << "2.30";
+    QTest::newRow("x7 idle empty")
+        << "x7"
+        << "Text1_0"
+        << ""
+        << "请输入合理的待机电流(1～100)！" << QStringList{"w78=1", "r78"} << "1";
+    QTest::newRow("x7 idle above")
+        << "x7"
+        << "Text1_0"
+        << "101"
+        << "请输入合理的待机电流(1～100)！" << QStringList{"w78=100", "r78"} << "100";
+    QTest::newRow("x7 speed at its limit") << "x7"
+                                           << "Text1_8"
+                                           << "1500"
+                                           << "" << QStringList{"w32=1500", "r32"} << "1500";
+    QTest::newRow("x7 speed above")
+        << "x7"
+        << "Text1_8"
+        << "1500.5"
+        << "请输入合理的速度值(1～1500)！" << QStringList{"w32=1500", "r32"} << "1500";
+    QTest::newRow("x7 speed below")
+        << "x7"
+        << "Text1_8"
+        << "0.9"
+        << "请输入合理的速度值(1～1500)！" << QStringList{"w32=1", "r32"} << "1";
+    QTest::newRow("x7 suppression 0")
+        << "x7"
+        << "Text1_5"
+        << "0"
+        << "请输入合理的抑制系数(0～6000)！" << QStringList{"w153=0", "r153"} << "0";
+    QTest::newRow("x7 suppression above")
+        << "x7"
+        << "Text1_5"
+        << "6001"
+        << "请输入合理的抑制系数(0～6000)！" << QStringList{"w153=6000", "r153"} << "6000";
+    QTest::newRow("x7 text after the number") << "x7"
+                                              << "Text1_5"
+                                              << "12.5.3"
+                                              << "" << QStringList{"w153=12", "r153"} << "12";
+    QTest::newRow("QZ318 peak above")
+        << "qz318"
+        << "Text1_9"
+        << "6"
+        << "请输入合理的峰值电流(0～5.6A)！" << QStringList{"w31=5734", "r31"} << "5.60";
+    QTest::newRow("QZ318 peak at its limit") << "qz318"
+                                             << "Text1_9"
+                                             << "5.6"
+                                             << "" << QStringList{"w31=5734", "r31"} << "5.60";
+    QTest::newRow("QZ318 idle empty") << "qz318"
+                                      << "Text1_0"
+                                      << ""
+                                      << "" << QStringList{"w78=0", "r78"} << "0";
+    QTest::newRow("QZ318 idle time 0")
+        << "qz318"
+        << "Text1_1"
+        << "0"
+        << "请输入合理的待机时间(1～10000)！" << QStringList{"w79=1", "r79"} << "1";
+    QTest::newRow("QZ318 idle time above")
+        << "qz318"
+        << "Text1_1"
+        << "10001"
+        << "请输入合理的待机时间(1～10000)！" << QStringList{"w79=10000", "r79"} << "10000";
+    // The pulse count is written but not read back.
+    QTest::newRow("QZ318 pulses above")
+        << "qz318"
+        << "Text1_8"
+        << "70000"
+        << "请输入合理的脉冲数/转(1～60000)！" << QStringList{"w32=60000"} << "60000";
+    QTest::newRow("QZ318 pulses") << "qz318"
+                                  << "Text1_8"
+                                  << "12800"
+                                  << "" << QStringList{"w32=12800"} << "12800";
+}
+
+void ParameterWindowTest::entryRangeRules() {
+    QFETCH(QString, variant);
+    QFETCH(QString, entry);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QFETCH(QStringList, requests);
+    QFETCH(QString, shown);
+    ParamsRig rig(variant);
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+
+    rig.type(entry, typed);
+    rig.leave(entry);
+    QCOMPARE(rig.traffic(), requests);
+    QCOMPARE(rig.text(entry), shown);
+    QCOMPARE(rig.prompts.texts(), message.isEmpty() ? QStringList{} : QStringList{message});
+    if (!message.isEmpty())
+        QCOMPARE(rig.prompts.titles(), QStringList{noticeTitleOf(variant)});
+    QVERIFY(rig.form()->isEnabled());
+    QVERIFY(!rig.lampBusy());
+}
+
+void ParameterWindowTest::enterWritesAndLeavingWritesAgain() {
+    ParamsRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.type("Text1_9", "2.5");
+    rig.pressEnter("Text1_9");
+    QCOMPARE(rig.traffic(), (QStringList{"w31=2560", "r31"}));
+    QCOMPARE(rig.text("Text1_9"), QStringLiteral("2.50"));
+    rig.leave("Text1_9");
+    QCOMPARE(rig.traffic(), (QStringList{"w31=2560", "r31", "w31=2560", "r31"}));
+    // The peak current as the drive holds it, in amperes, is what the window keeps.
+    QCOMPARE(rig.drive.reg(kiro::reg::PeakCurrent), quint16(2560));
+}
+
+void ParameterWindowTest::commitFailureDisablesTheWindow() {
+    for (const QString variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
+        ParamsRig rig(variant);
+        QVERIFY(rig.open());
+        rig.drive.clearRequests();
+        rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
+        rig.type("Text1_5", "100");
+        rig.pressEnter("Text1_5");
+        QCOMPARE(rig.traffic(), QStringList(12, QStringLiteral("w153=100")));
+        QCOMPARE(rig.prompts.texts(), QStringList{linkTextOf(variant)});
+        QCOMPARE(rig.prompts.titles(), QStringList{linkTitleOf(variant)});
+        QVERIFY(!rig.form()->isEnabled());
+        QCOMPARE(rig.text("Text1_5"), QStringLiteral("100"));
+        // Nothing more reaches the drive from a disabled window, not even a late focus change.
+        rig.leave("Text1_5");
+        QCOMPARE(rig.drive.requests().size(), 12);
+    }
+}
+
+void ParameterWindowTest::optionFocusWritesItsBit() {
+    for (const QString variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
+        ParamsRig rig(variant);
+        rig.drive.setReg(kiro::reg::InputConfiguration, 5);
+        QVERIFY(rig.open());
+        rig.drive.clearRequests();
+        bool busyMeanwhile = false;
+        bool closableMeanwhile = true;
+        rig.clock.onEvents = [&] {
+            busyMeanwhile = rig.lampBusy();
+            closableMeanwhile = rig.form()->CanClose();
+        };
+        rig.focus("Option1_1"); // 下降沿
+        QVERIFY(busyMeanwhile);
+        QVERIFY(!closableMeanwhile);
+        QVERIFY(!rig.lampBusy());
+        QVERIFY(rig.form()->CanClose());
+        rig.focus("Option1_0"); // 上升沿
+        rig.focus("Option1_4"); // 低电平
+        rig.focus("Option1_4"); // the same choice once more: written again
+        QCOMPARE(rig.traffic(), (QStringList{"w255=7", "w255=5", "w255=1", "w255=1"}));
+        QCOMPARE(checkedOptions(rig), (QStringList{"上升沿", "CW/CCW", "低电平"}));
+        QVERIFY(rig.prompts.prompts.isEmpty());
+    }
+}
+
+void ParameterWindowTest::filterBoxWritesOnClick_data() {
+    QTest::addColumn<int>("register80");
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("enabled, cleared by the click") << 1 << "w80=0"
+                                                   << "无效滤波使能";
+    QTest::newRow("disabled, ticked by the click") << 0 << "w80=1"
+                                                   << "有效滤波使能";
+}
+
+void ParameterWindowTest::filterBoxWritesOnClick() {
+    QFETCH(int, register80);
+    QFETCH(QString, write);
+    QFETCH(QString, caption);
+    ParamsRig rig(QStringLiteral("qz318"));
+    rig.drive.setReg(kiro::reg::PulseFilterEnable, quint16(register80));
+    QVERIFY(rig.open());
+    QVERIFY(!rig.traffic().join(' ').contains(QLatin1String("w80")));
+    rig.drive.clearRequests();
+
+    auto* filter = rig.widget<QCheckBox>("Check2");
+    filter->click();
+    QCOMPARE(rig.traffic(), QStringList{write});
+    QCOMPARE(filter->text(), caption);
+    QCOMPARE(rig.drive.reg(kiro::reg::PulseFilterEnable), quint16(register80 ? 0 : 1));
+    filter->click();
+    QCOMPARE(rig.drive.reg(kiro::reg::PulseFilterEnable), quint16(register80));
+    QCOMPARE(rig.drive.requests().size(), 2);
+}
+
+void ParameterWindowTest::keysOtherThanDigitsAreDropped_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("x7 peak current") << "x7"
+                                     << "Text1_9";
+    QTest::newRow("x7 amplitude box") << "x7"
+                                      << "Text2_3";
+    QTest::newRow("x7 jog high speed") << "x7"
+                                       << "Text4_5";
+    QTest::newRow("QZ318 stroke") << "qz318"
+                                  << "Text4_4";
+    QTest::newRow("QZ318 idle time") << "qz318"
+                                     << "Text1_1";
+}
+
+void ParameterWindowTest::keysOtherThanDigitsAreDropped() {
+    QFETCH(QString, variant);
+    QFETCH(QString, entry);
+    ParamsRig rig(variant);
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    auto* box = rig.widget<QLineEdit>(entry);
+    box->clear();
+    QTest::keyClicks(box, QStringLiteral("1a-2 .x5"));
+    QCOMPARE(box->text(), QStringLiteral("12.5"));
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(box->text(), QStringLiteral("12."));
+    QVERIFY(rig.drive.requests().isEmpty());
+}
+
+void ParameterWindowTest::slidersAndValueBoxes_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("control"); // a slider, or a value box with the text typed
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("slider");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QStringList>("requests");
+
+    for (const char* variant : {"x7", "qz318"}) {
+        QTest::addRow("%s amplitude slider", variant) << variant << "Slider1_0"
+                                                      << "5000"
+                                                      << "Slider1_0" << 5000 << "Text2_3"
+                                                      << "5000" << QStringList{"w64=5000"};
+        QTest::addRow("%s phase box with Enter", variant) << variant << "Text3_2"
+                                                          << "1200"
+                                                          << "Slider2_1" << 1200 << "Text3_2"
+                                                          << "1200" << QStringList{"w69=1200"};
+        QTest::addRow("%s fraction rounds", variant) << variant << "Text2_3"
+                                                     << "12.7"
+                                                     << "Slider1_0" << 13 << "Text2_3"
+                                                     << "13" << QStringList{"w64=13"};
+        QTest::addRow("%s where the slider is", variant) << variant << "Text2_2"
+                                                         << "800"
+                                                         << "Slider1_1" << 800 << "Text2_2"
+                                                         << "800" << QStringList{};
+        QTest::addRow("%s zone 3 stops at 256", variant) << variant << "Text4_3"
+                                                         << "300"
+                                                         << "Slider3_0" << 256 << "Text4_3"
+                                                         << "256" << QStringList{"w72=256"};
+        QTest::addRow("%s phase stops at 1608", variant) << variant << "Text2_2"
+                                                         << "2000"
+                                                         << "Slider1_1" << 1608 << "Text2_2"
+                                                         << "1608" << QStringList{"w65=1608"};
+        QTest::addRow("%s empty box is 0", variant) << variant << "Text3_3"
+                                                    << ""
+                                                    << "Slider2_0" << 0 << "Text3_3"
+                                                    << "0" << QStringList{"w68=0"};
+    }
+}
+
+void ParameterWindowTest::slidersAndValueBoxes() {
+    QFETCH(QString, variant);
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(QString, slider);
+    QFETCH(int, position);
+    QFETCH(QString, box);
+    QFETCH(QString, shown);
+    QFETCH(QStringList, requests);
+    ParamsRig rig(variant);
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+
+    if (auto* bar = rig.widget<QSlider>(control)) {
+        bar->setValue(typed.toInt());
+    } else {
+        rig.type(control, typed);
+        rig.pressEnter(control);
+        rig.leave(control); // the slider does not move again: nothing more is written
+    }
+    QCOMPARE(rig.traffic(), requests);
+    QCOMPARE(rig.widget<QSlider>(slider)->value(), position);
+    QCOMPARE(rig.text(box), shown);
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void ParameterWindowTest::draggingWritesOnlyWhereTheSliderSettles() {
+    ParamsRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    auto* bar = rig.widget<QSlider>("Slider2_0");
+    bar->setSliderDown(true);
+    for (int position : {2000, 3000, 4000})
+        bar->setSliderPosition(position);
+    QVERIFY(rig.drive.requests().isEmpty());
+    bar->setSliderDown(false);
+    QCOMPARE(rig.traffic(), QStringList{"w68=4000"});
+    QCOMPARE(rig.text("Text3_3"), QStringLiteral("4000"));
+}
+
+void ParameterWindowTest::sliderWriteFailure() {
+    for (const QString variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
+        ParamsRig rig(variant);
+        QVERIFY(rig.open());
+        rig.drive.clearRequests();
+        rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
+        rig.widget<QSlider>("Slider1_0")->setValue(5000);
+        QCOMPARE(rig.traffic(), QStringList(5, QStringLiteral("w64=5000")));
+        QCOMPARE(rig.prompts.texts(), QStringList{linkTextOf(variant)});
+        QCOMPARE(rig.prompts.titles(), QStringList{linkTitleOf(variant)});
+        QVERIFY(!rig.form()->isEnabled());
+        QCOMPARE(rig.text("Text2_3"), QStringLiteral("5000"));
+        QVERIFY(!rig.lampBusy());
+        QVERIFY(rig.form()->CanClose());
+    }
+}
+
+void ParameterWindowTest::thresholdRule() {
+    ParamsRig rig(QStringLiteral("x7"));
+    rig.drive.setReg(kiro::reg::Resonance1Lower, 6000);
+    rig.drive.setReg(kiro::reg::Resonance3Upper, 6000); // point 3 has no limit
+    QVERIFY(rig.open());
+    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("输入值应该满足：0～5000")});
+    QCOMPARE(rig.prompts.titles(), QStringList{QString()});
+    QCOMPARE(rig.text("Text2_1"), QStringLiteral("5000"));
+    QCOMPARE(rig.text("Text4_0"), QStringLiteral("6000"));
+    QCOMPARE(rig.traffic(), kX7Opening);
+    QCOMPARE(rig.drive.reg(kiro::reg::Resonance1Lower), quint16(6000));
+    QVERIFY(rig.form()->isEnabled());
 }
 
 QTEST_MAIN(ParameterWindowTest)
