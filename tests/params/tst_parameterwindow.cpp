@@ -91,6 +91,25 @@ private slots:
     void draggingWritesOnlyWhereTheSliderSettles();
     void sliderWriteFailure();
     void thresholdRule();
+
+    void generatorStartAndStop_data();
+    void generatorStartAndStop();
+    void generatorSpeedSlider();
+    void strokeRange();
+    void startRefusesValuesThatCannotBeSent_data();
+    void startRefusesValuesThatCannotBeSent();
+    void startFailure();
+    void jogEntries();
+
+    void closingWithTheGeneratorRunning();
+    void closingRefusedWhileAWriteRuns();
+    void closingDuringASliderWriteWaitsForIt();
+    void reopeningReadsAgain();
+
+    void inputDuringASlowReadBack_data();
+    void inputDuringASlowReadBack();
+    void inputDuringASlowStart();
+    void inputWhileAnotherWindowTalks();
 };
 
 void ParameterWindowTest::openingReadsTheDrive_data() {
@@ -640,6 +659,326 @@ void ParameterWindowTest::thresholdRule() {
     QCOMPARE(rig.text("Text4_0"), QStringLiteral("6000"));
     QCOMPARE(rig.traffic(), kX7Opening);
     QCOMPARE(rig.drive.reg(kiro::reg::Resonance1Lower), quint16(6000));
+    QVERIFY(rig.form()->isEnabled());
+}
+
+void ParameterWindowTest::generatorStartAndStop_data() {
+    QTest::addColumn<QString>("stroke");
+    QTest::addColumn<bool>("reciprocating");
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<QStringList>("requests");
+    QTest::newRow("as designed") << "10" << true << true
+                                 << QStringList{"w28=1",  "w26=1",  "w25=5", "w24=1000",
+                                                "w27=50", "w22=10", "w9=1"};
+    QTest::newRow("2.5 revolutions, one way, reverse")
+        << "2.5" << false << false
+        << QStringList{"w28=0", "w26=0", "w25=5", "w24=250", "w27=50", "w22=10", "w9=1"};
+}
+
+void ParameterWindowTest::generatorStartAndStop() {
+    QFETCH(QString, stroke);
+    QFETCH(bool, reciprocating);
+    QFETCH(bool, forward);
+    QFETCH(QStringList, requests);
+    ParamsRig rig(QStringLiteral("qz318"));
+    rig.drive.setReg(kiro::reg::GeneratorSpeed, 3000); // what an earlier run left
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.type("Text4_4", stroke);
+    rig.widget<QCheckBox>("Check1_0")->setChecked(reciprocating);
+    rig.widget<QCheckBox>("Check1_1")->setChecked(forward);
+    QVERIFY(rig.drive.requests().isEmpty()); // the setup goes to the drive only with the start
+
+    bool busyMeanwhile = false;
+    bool closableMeanwhile = true;
+    rig.clock.onEvents = [&] {
+        busyMeanwhile = rig.lampBusy();
+        closableMeanwhile = rig.form()->CanClose();
+    };
+    rig.widget<QPushButton>("Command4_0")->click();
+    rig.clock.onEvents = nullptr;
+    QCOMPARE(rig.traffic(), requests);
+    QVERIFY(busyMeanwhile);
+    QVERIFY(!closableMeanwhile);
+    QVERIFY(!rig.lampBusy());
+    QVERIFY(rig.drive.generatorRunning());
+    QVERIFY(rig.widget("Command4_0")->isHidden());
+    QVERIFY(!rig.widget("Command4_1")->isHidden());
+
+    rig.drive.clearRequests();
+    rig.widget<QPushButton>("Command4_1")->click();
+    QCOMPARE(rig.traffic(), QStringList{"w9=0"});
+    QVERIFY(!rig.drive.generatorRunning());
+    QVERIFY(!rig.widget("Command4_0")->isHidden());
+    QVERIFY(rig.widget("Command4_1")->isHidden());
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void ParameterWindowTest::generatorSpeedSlider() {
+    ParamsRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    QString labelMeanwhile;
+    rig.clock.onEvents = [&] { labelMeanwhile = rig.widget<QLabel>("Label2")->text(); };
+    rig.widget<QSlider>("Slider4")->setValue(1500);
+    QCOMPARE(rig.traffic(), QStringList{"w22=1500"});
+    QCOMPARE(labelMeanwhile, QStringLiteral("10")); // shown once the drive has it
+    QCOMPARE(rig.widget<QLabel>("Label2")->text(), QStringLiteral("1500"));
+
+    rig.clock.onEvents = nullptr;
+    rig.drive.clearRequests();
+    rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
+    rig.widget<QSlider>("Slider4")->setValue(2000);
+    QCOMPARE(rig.traffic(), QStringList(5, QStringLiteral("w22=2000")));
+    QCOMPARE(rig.widget<QLabel>("Label2")->text(), QStringLiteral("1500"));
+    QCOMPARE(rig.prompts.texts(), QStringList{kQzLinkText});
+    QVERIFY(!rig.form()->isEnabled());
+}
+
+void ParameterWindowTest::strokeRange() {
+    ParamsRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.open());
+    rig.type("Text4_4", "700");
+    QCOMPARE(rig.text("Text4_4"), QStringLiteral("655"));
+    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("输入值应该满足：0～655")});
+    QCOMPARE(rig.prompts.titles(), QStringList{QString()});
+    rig.prompts.clear();
+    rig.type("Text4_4", "-3"); // pasted: the keys alone cannot make it
+    QCOMPARE(rig.text("Text4_4"), QStringLiteral("0"));
+    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("输入值应该满足：0～655")});
+    rig.prompts.clear();
+    rig.type("Text4_5", "99999"); // repeat count and dwell time are not checked as they change
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void ParameterWindowTest::startRefusesValuesThatCannotBeSent_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("count above a register") << "Text4_5"
+                                            << "70000";
+    QTest::newRow("dwell just above") << "Text4_6"
+                                      << "65535.6";
+    QTest::newRow("count pasted negative") << "Text4_5"
+                                           << "-1";
+}
+
+void ParameterWindowTest::startRefusesValuesThatCannotBeSent() {
+    QFETCH(QString, entry);
+    QFETCH(QString, typed);
+    ParamsRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.type(entry, typed);
+    rig.widget<QPushButton>("Command4_0")->click();
+    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("输入值应该满足：0～65535")});
+    QCOMPARE(rig.prompts.titles(), QStringList{QString()});
+    QVERIFY(rig.drive.requests().isEmpty());
+    QVERIFY(rig.form()->isEnabled());
+    QVERIFY(!rig.lampBusy());
+    QVERIFY(!rig.widget("Command4_0")->isHidden());
+    QVERIFY(rig.widget("Command4_1")->isHidden());
+
+    // The largest value that fits goes through.
+    rig.prompts.clear();
+    rig.type(entry, QStringLiteral("65535"));
+    rig.widget<QPushButton>("Command4_0")->click();
+    QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(rig.drive.generatorRunning());
+}
+
+void ParameterWindowTest::startFailure() {
+    ParamsRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
+    rig.widget<QPushButton>("Command4_0")->click();
+    QCOMPARE(rig.traffic(), QStringList(12, QStringLiteral("w28=1")));
+    QCOMPARE(rig.prompts.texts(), QStringList{kQzLinkText});
+    QCOMPARE(rig.prompts.titles(), QStringList{kQzLinkTitle});
+    QVERIFY(!rig.form()->isEnabled());
+    QVERIFY(rig.form()->CanClose());
+    QVERIFY(rig.lampBusy()); // QZ318 leaves "Communicating..." standing
+    QVERIFY(!rig.widget("Command4_1")->isHidden());
+}
+
+void ParameterWindowTest::jogEntries() {
+    ParamsRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+
+    rig.type("Text4_5", "3500");
+    QCOMPARE(rig.text("Text4_5"), QStringLiteral("3000"));
+    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("输入值应该满足：0～3000")});
+    QCOMPARE(rig.prompts.titles(), QStringList{QString()});
+    QVERIFY(rig.drive.requests().isEmpty());
+    rig.pressEnter("Text4_5");
+    QCOMPARE(rig.traffic(), QStringList{"w22=3000"});
+
+    rig.prompts.clear();
+    rig.type("Text4_6", "600");
+    QCOMPARE(rig.text("Text4_6"), QStringLiteral("500"));
+    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("输入值应该满足：0～500")});
+    rig.type("Text4_6", "100");
+    rig.leave("Text4_6");
+    rig.leave("Text4_4"); // unchanged, and written all the same
+    QCOMPARE(rig.traffic(), (QStringList{"w22=3000", "w21=100", "w24=60"}));
+    QCOMPARE(rig.drive.reg(kiro::reg::JogHighSpeed), quint16(3000));
+    QVERIFY(!rig.lampBusy());
+}
+
+void ParameterWindowTest::closingWithTheGeneratorRunning() {
+    ParamsRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.open());
+    rig.widget<QPushButton>("Command4_0")->click();
+    rig.drive.clearRequests();
+    QVERIFY(rig.frame()->close());
+    QCOMPARE(rig.prompts.texts(), QStringList{kGeneratorRunning});
+    QCOMPARE(rig.prompts.titles(), QStringList{QString()});
+    QVERIFY(rig.drive.requests().isEmpty());
+    QVERIFY(rig.drive.generatorRunning()); // closing does not stop it
+    QVERIFY(!rig.state.ToolWindowOpen);
+    QVERIFY(!rig.state.WindowOpenFlags(3));
+    QTRY_VERIFY(!rig.form());
+
+    // Opened again, the window starts stopped although the drive still runs.
+    QVERIFY(rig.open());
+    QVERIFY(!rig.widget("Command4_0")->isHidden());
+    rig.prompts.clear();
+    QVERIFY(rig.frame()->close());
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void ParameterWindowTest::closingRefusedWhileAWriteRuns() {
+    ParamsRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.open());
+    bool closed = true;
+    rig.clock.onEvents = [&] {
+        rig.clock.onEvents = nullptr;
+        closed = rig.frame()->close();
+    };
+    rig.focus("Option1_5");
+    QVERIFY(!closed);
+    QCOMPARE(rig.traffic().last(), QStringLiteral("w255=4"));
+    QCoreApplication::processEvents();
+    QVERIFY(rig.form());
+    QVERIFY(rig.frame()->isVisible());
+    QVERIFY(rig.state.WindowOpenFlags(3));
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void ParameterWindowTest::closingDuringASliderWriteWaitsForIt() {
+    ParamsRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.clock.onEvents = [&] {
+        rig.clock.onEvents = nullptr;
+        rig.frame()->close();
+    };
+    rig.widget<QSlider>("Slider3_1")->setValue(200);
+    QVERIFY(rig.form()); // the write ran to its end with the window in place
+    QCOMPARE(rig.traffic(), QStringList{"w73=200"});
+    QTRY_VERIFY(!rig.form());
+    QVERIFY(!rig.state.ToolWindowOpen);
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void ParameterWindowTest::reopeningReadsAgain() {
+    ParamsRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.open());
+    rig.type("Text1_9", "2");
+    rig.pressEnter("Text1_9");
+    QVERIFY(rig.frame()->close());
+    QTRY_VERIFY(!rig.form());
+    rig.drive.clearRequests();
+    rig.drive.setReg(kiro::reg::MidSpeedSuppression, 4321);
+    QVERIFY(rig.open());
+    QCOMPARE(rig.traffic().first(), QStringLiteral("r31"));
+    QCOMPARE(rig.text("Text1_9"), QStringLiteral("2.00"));
+    QCOMPARE(rig.text("Text1_5"), QStringLiteral("4321"));
+    QVERIFY(rig.state.WindowOpenFlags(3));
+}
+
+void ParameterWindowTest::inputDuringASlowReadBack_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::newRow("qztune-x7") << "x7";
+    QTest::newRow("QZ318") << "qz318";
+}
+
+// The user moves a slider twice and commits the peak current while the window still reads the
+// drive: the reads go on undisturbed, then the input is carried out, the slider's last position
+// winning, and the drive ends up holding what the window shows.
+void ParameterWindowTest::inputDuringASlowReadBack() {
+    QFETCH(QString, variant);
+    ParamsRig rig(variant);
+    rig.drive.setReplyDelayMs(25); // just inside the reply wait
+    rig.clock.onEvents = [&] {
+        if (rig.drive.requests().size() != 2)
+            return;
+        rig.clock.onEvents = nullptr;
+        kiro::ParameterWindow* form = windowBeingRead();
+        auto* slider = form->findChild<QSlider*>(QStringLiteral("Slider1_0"));
+        slider->setValue(3000);
+        slider->setValue(5000);
+        auto* peak = form->findChild<QLineEdit*>(QStringLiteral("Text1_9"));
+        peak->setText(QStringLiteral("2.5"));
+        QTest::keyClick(peak, Qt::Key_Return);
+    };
+    QVERIFY(rig.open());
+    const QStringList opening = variant == QLatin1String("x7") ? kX7Opening : kQzOpening;
+    QCOMPARE(rig.traffic(), (opening + QStringList{"w64=5000", "w31=2560", "r31"}));
+    QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(rig.form()->isEnabled());
+    QVERIFY(!rig.lampBusy());
+    QCOMPARE(rig.widget<QSlider>("Slider1_0")->value(), 5000);
+    QCOMPARE(rig.text("Text2_3"), QStringLiteral("5000"));
+    QCOMPARE(rig.drive.reg(kiro::reg::Resonance1Amplitude), quint16(5000));
+    QCOMPARE(rig.text("Text1_9"), QStringLiteral("2.50"));
+    QCOMPARE(rig.drive.reg(kiro::reg::PeakCurrent), quint16(2560));
+}
+
+void ParameterWindowTest::inputDuringASlowStart() {
+    ParamsRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.drive.setReplyDelayMs(25); // just inside the reply wait
+    rig.clock.onEvents = [&] {
+        if (rig.drive.requests().size() != 2)
+            return;
+        rig.clock.onEvents = nullptr;
+        rig.widget<QSlider>("Slider4")->setValue(1500);
+        rig.widget<QSlider>("Slider2_1")->setValue(900);
+        rig.type("Text1_9", "1.5");
+        rig.leave("Text1_9");
+        rig.focus("Option1_1");
+    };
+    rig.widget<QPushButton>("Command4_0")->click();
+    QCOMPARE(rig.traffic(),
+             (QStringList{"w28=1", "w26=1", "w25=5", "w24=1000", "w27=50", "w22=10", "w9=1",
+                          "w22=1500", "w69=900", "w31=1536", "r31", "w255=2"}));
+    QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(rig.form()->isEnabled());
+    QVERIFY(rig.form()->CanClose());
+    QVERIFY(!rig.lampBusy());
+    QCOMPARE(rig.widget<QLabel>("Label2")->text(), QStringLiteral("1500"));
+    QCOMPARE(rig.drive.reg(kiro::reg::GeneratorSpeed), quint16(1500));
+    QCOMPARE(rig.text("Text1_9"), QStringLiteral("1.50"));
+    QCOMPARE(checkedOptions(rig), (QStringList{"下降沿", "PUL/DIR", "低电平"}));
+    QVERIFY(rig.drive.generatorRunning());
+}
+
+// Input that arrives while another window holds the link waits for it, then reaches the drive.
+void ParameterWindowTest::inputWhileAnotherWindowTalks() {
+    ParamsRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.clock.onEvents = [&] {
+        rig.clock.onEvents = nullptr;
+        rig.widget<QSlider>("Slider2_0")->setValue(7000);
+    };
+    rig.window->findChild<QAction*>(QStringLiteral("SaveToEEprogram"))->trigger();
+    QCOMPARE(rig.traffic(), QStringList{"w12=1"});
+    QTRY_COMPARE(rig.traffic(), (QStringList{"w12=1", "w68=7000"}));
+    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("写入EEprom动作完成!")});
     QVERIFY(rig.form()->isEnabled());
 }
 
