@@ -26,6 +26,8 @@ const QString kFilterOff = QStringLiteral("无效滤波使能");
 constexpr int kRowHeightTwips = 285;
 constexpr int kGroupHeightTwips = 735;
 constexpr int kMarginTwips = 120;
+constexpr int kButtonInsetTwips = 60;
+constexpr int kButtonTopTwips = 300;
 
 // Frame2(index): caption, the register-255 bit its two buttons clear and set, the captions of
 // Option1(2 * index) and Option1(2 * index + 1), and which one the window starts with.
@@ -99,8 +101,8 @@ void ConfigurationZone::buildOptionGroups() {
             const int option = 2 * spec.index + side;
             auto* button = new QRadioButton(side == 0 ? text.clear : text.set, group);
             button->setObjectName(QStringLiteral("Option1_%1").arg(option));
-            button->setGeometry(
-                rectOf(QPoint(kMarginTwips + side * half, 300), half - kMarginTwips, 285));
+            button->setGeometry(rectOf(QPoint(kButtonInsetTwips + side * half, kButtonTopTwips),
+                                       half - kButtonInsetTwips, kRowHeightTwips));
             button->setChecked(side == (text.startsSet ? 1 : 0));
             button->installEventFilter(this);
             options_[option] = button;

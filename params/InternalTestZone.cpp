@@ -37,7 +37,7 @@ constexpr QPoint kStrokeBox{3480, 1200};
 constexpr QPoint kButtons{4680, 1080};
 constexpr QSize kButtonSize{2295, 495};
 constexpr int kGeneratorBoxWidth = 735;
-constexpr int kJogBoxWidth = 1800;
+constexpr int kJogBoxWidth = 1500;
 
 constexpr int kSpeedMinimum = 10;
 constexpr int kSpeedMaximum = 6000;

@@ -24,6 +24,7 @@ const QString kCaption = QStringLiteral("参数设定");
 const QString kGeneratorStillRunning = QStringLiteral("没有关闭波形发生器!");
 constexpr int kParametersFlag = 3;
 constexpr int kMarginTwips = 120;
+constexpr int kFacePoints = 8;
 } // namespace
 
 ParameterWindow::ParameterWindow(ShellState& state, QWidget* parent)
@@ -31,6 +32,10 @@ ParameterWindow::ParameterWindow(ShellState& state, QWidget* parent)
       drive_(state.link()), params_(DriveParams::of(state)), input_(state.link()) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kCaption);
+    // The places in twips were laid out for an eight-point face.
+    QFont face = font();
+    face.setPointSize(kFacePoints);
+    setFont(face);
     buildFrames();
     const int width = kMarginTwips + table_.frameWidthTwips + kMarginTwips;
     const QPoint lowest = table_.frameTopHeightTwips[4];

@@ -110,6 +110,9 @@ private slots:
     void inputDuringASlowReadBack();
     void inputDuringASlowStart();
     void inputWhileAnotherWindowTalks();
+
+    void screenshots_data();
+    void screenshots();
 };
 
 void ParameterWindowTest::openingReadsTheDrive_data() {
@@ -980,6 +983,27 @@ void ParameterWindowTest::inputWhileAnotherWindowTalks() {
     QTRY_COMPARE(rig.traffic(), (QStringList{"w12=1", "w68=7000"}));
     QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("写入EEprom动作完成!")});
     QVERIFY(rig.form()->isEnabled());
+}
+
+void ParameterWindowTest::screenshots_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::newRow("qztune-x7") << "x7";
+    QTest::newRow("QZ318") << "qz318";
+}
+
+// Not a check: a picture of each tuner with the window open, for a person to look at.
+void ParameterWindowTest::screenshots() {
+    QFETCH(QString, variant);
+    ParamsRig rig(variant);
+    rig.window->resize(1100, 820);
+    QVERIFY(rig.open());
+    QTest::qWait(50);
+    const QString folder = QStringLiteral(KIROTUNE_SCREENSHOT_DIR);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path =
+        QDir(folder).filePath(QStringLiteral("%1-form3.png").arg(rig.variant.programName));
+    QVERIFY(rig.window->grab().save(path));
+    qInfo("screenshot: %s", qPrintable(path));
 }
 
 QTEST_MAIN(ParameterWindowTest)
