@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPushButton>
@@ -71,6 +72,8 @@ class ParameterWindowTest : public QObject {
 private slots:
     void openingReadsTheDrive_data();
     void openingReadsTheDrive();
+    void everyControlIsNamedByItsLabel_data();
+    void everyControlIsNamedByItsLabel();
     void readBackShowsValues_data();
     void readBackShowsValues();
     void readFailureDisablesTheWindow_data();
@@ -197,6 +200,59 @@ void ParameterWindowTest::openingReadsTheDrive() {
         QCOMPARE(form->focusWidget(), start);
         QCOMPARE(rig.widget<QLabel>("Label2")->text(), QStringLiteral("10"));
     }
+}
+
+void ParameterWindowTest::everyControlIsNamedByItsLabel_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("x7 peak") << "x7"
+                             << "PeakCur(A):"
+                             << "Text1_9";
+    QTest::newRow("x7 speed") << "x7"
+                              << "速度(rpm)："
+                              << "Text1_8";
+    QTest::newRow("x7 acceleration") << "x7"
+                                     << "Acceleration(m/s/s)      "
+                                     << "Text4_6";
+    QTest::newRow("QZ318 pulses") << "qz318"
+                                  << "细分数:"
+                                  << "Text1_8";
+    QTest::newRow("QZ318 idle time") << "qz318"
+                                     << "空闲时间(ms):"
+                                     << "Text1_1";
+    QTest::newRow("QZ318 amplitude 2") << "qz318"
+                                       << "幅值(2):"
+                                       << "Text3_3";
+    QTest::newRow("QZ318 stroke") << "qz318"
+                                  << "行程(r):"
+                                  << "Text4_4";
+}
+
+// A screen reader, and a test from outside, find an entry by the label beside it.
+void ParameterWindowTest::everyControlIsNamedByItsLabel() {
+    QFETCH(QString, variant);
+    QFETCH(QString, label);
+    QFETCH(QString, entry);
+    ParamsRig rig(variant);
+    QVERIFY(rig.open());
+    QWidget* buddy = nullptr;
+    for (QLabel* candidate : rig.form()->findChildren<QLabel*>())
+        if (candidate->text() == label)
+            buddy = candidate->buddy();
+    QVERIFY(buddy);
+    QCOMPARE(buddy->objectName(), entry);
+
+    for (QLineEdit* box : rig.form()->findChildren<QLineEdit*>()) {
+        bool labelled = false;
+        for (QLabel* candidate : rig.form()->findChildren<QLabel*>())
+            labelled = labelled || candidate->buddy() == box;
+        QVERIFY2(labelled, qPrintable(box->objectName()));
+    }
+    for (QSlider* slider : rig.form()->findChildren<QSlider*>())
+        QVERIFY2(!slider->accessibleName().isEmpty(), qPrintable(slider->objectName()));
+    for (QGroupBox* group : rig.form()->findChildren<QGroupBox*>())
+        QVERIFY2(!group->title().isEmpty(), qPrintable(group->objectName()));
 }
 
 void ParameterWindowTest::readBackShowsValues_data() {
@@ -448,7 +504,7 @@ void ParameterWindowTest::enterWritesAndLeavingWritesAgain() {
 }
 
 void ParameterWindowTest::commitFailureDisablesTheWindow() {
-    for (const QString variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
+    for (const QString& variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
         ParamsRig rig(variant);
         QVERIFY(rig.open());
         rig.drive.clearRequests();
@@ -467,7 +523,7 @@ void ParameterWindowTest::commitFailureDisablesTheWindow() {
 }
 
 void ParameterWindowTest::optionFocusWritesItsBit() {
-    for (const QString variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
+    for (const QString& variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
         ParamsRig rig(variant);
         rig.drive.setReg(kiro::reg::InputConfiguration, 5);
         QVERIFY(rig.open());
@@ -635,7 +691,7 @@ void ParameterWindowTest::draggingWritesOnlyWhereTheSliderSettles() {
 }
 
 void ParameterWindowTest::sliderWriteFailure() {
-    for (const QString variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
+    for (const QString& variant : {QStringLiteral("x7"), QStringLiteral("qz318")}) {
         ParamsRig rig(variant);
         QVERIFY(rig.open());
         rig.drive.clearRequests();
