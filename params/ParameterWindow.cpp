@@ -125,13 +125,20 @@ void ParameterWindow::load() {
     input_.submit(QStringLiteral("load"), [this] { ReadBack::run(*this); });
 }
 
-void ParameterWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (focusGiven_ || givenUp_)
-        return;
-    focusGiven_ = true;
-    if (QWidget* first = internalTest_->startButton(); first && table_.focusesStartButton)
-        first->setFocus(Qt::OtherFocusReason);
+bool ParameterWindow::event(QEvent* event) {
+    // Taken into the client area's frame, the window forgets its focus child: choose it again
+    // before the frame shows it.
+    if (event->type() == QEvent::ParentChange && firstFocusChosen_)
+        chooseFirstFocus();
+    return QWidget::event(event);
+}
+
+void ParameterWindow::chooseFirstFocus() {
+    firstFocusChosen_ = true;
+    // Chosen while the window is still hidden, so that it appears with the focus there and no
+    // entry first receives and then loses it (which would commit the entry).
+    if (QWidget* start = internalTest_->startButton(); start && table_.focusesStartButton)
+        start->setFocus(Qt::OtherFocusReason);
 }
 
 void ParameterWindow::closeEvent(QCloseEvent* event) {

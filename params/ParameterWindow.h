@@ -48,6 +48,8 @@ public:
     void setCanClose(bool canClose) { canClose_ = canClose; }
     void showBusy();
     void showIdle();
+    // The control that has the focus when the window appears.
+    void chooseFirstFocus();
 
     // Messages of the window: titled, or with the program's default title.
     void tell(const QString& text, const QString& title = {});
@@ -66,7 +68,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void buildFrames();
@@ -89,7 +91,7 @@ private:
     bool closing_ = false;
     bool closeWaiting_ = false;
     bool flagsHeld_ = false;
-    bool focusGiven_ = false;
+    bool firstFocusChosen_ = false;
 };
 
 } // namespace kiro

@@ -65,6 +65,7 @@ void ReadBack::run(ParameterWindow& window) {
         window.configuration().showFilter(*filter);
     }
     window.internalTest().enableButtons();
+    window.chooseFirstFocus();
     window.setCanClose(true);
     window.showIdle();
 }

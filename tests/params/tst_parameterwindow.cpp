@@ -114,6 +114,8 @@ private slots:
     void inputDuringASlowStart();
     void inputWhileAnotherWindowTalks();
 
+    void openingInTheActiveWindowWritesNothing_data();
+    void openingInTheActiveWindowWritesNothing();
     void screenshots_data();
     void screenshots();
 };
@@ -1039,6 +1041,30 @@ void ParameterWindowTest::inputWhileAnotherWindowTalks() {
     QTRY_COMPARE(rig.traffic(), (QStringList{"w12=1", "w68=7000"}));
     QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("写入EEprom动作完成!")});
     QVERIFY(rig.form()->isEnabled());
+}
+
+void ParameterWindowTest::openingInTheActiveWindowWritesNothing_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QString>("focus");
+    // qztune-x7 leaves the focus on the first control in tab order.
+    QTest::newRow("qztune-x7") << "x7" << kX7Opening << "Text1_9";
+    QTest::newRow("QZ318") << "qz318" << kQzOpening << "Command4_0";
+}
+
+// The focus that the window gives itself when it appears is no commit of an entry.
+void ParameterWindowTest::openingInTheActiveWindowWritesNothing() {
+    QFETCH(QString, variant);
+    QFETCH(QStringList, requests);
+    QFETCH(QString, focus);
+    ParamsRig rig(variant);
+    QApplication::setActiveWindow(rig.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+    QVERIFY(rig.open());
+    QTest::qWait(20);
+    QCOMPARE(rig.traffic(), requests);
+    QVERIFY(QApplication::focusWidget());
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
 }
 
 void ParameterWindowTest::screenshots_data() {
