@@ -20,31 +20,25 @@ namespace {
 const QString kCaption = QStringLiteral("内部测试区");
 constexpr int kRowHeightTwips = 285;
 
-// The generator panel exists in the QZ318 tuner only; its places, in twips within the frame.
-constexpr QPoint kSpeedSlider{120, 240};
-constexpr int kSpeedSliderWidth = 7455;
-constexpr int kSpeedSliderHeight = 315;
-constexpr QPoint kSpeedShown{240, 600};
-constexpr QPoint kSpeedUnit{1080, 630};
-constexpr QPoint kReciprocating{2280, 615};
-constexpr QPoint kForward{3720, 615};
-constexpr QPoint kDwellLabel{5040, 645};
-constexpr QPoint kDwellBox{6360, 600};
-constexpr QPoint kCountLabel{600, 1290};
-constexpr QPoint kCountBox{1320, 1200};
-constexpr QPoint kStrokeLabel{2520, 1290};
-constexpr QPoint kStrokeBox{3480, 1200};
-constexpr QPoint kButtons{4680, 1080};
-constexpr QSize kButtonSize{2295, 495};
-constexpr int kGeneratorBoxWidth = 735;
-constexpr int kJogBoxWidth = 1500;
-
+constexpr int kSliderHeightTwips = 315;
 constexpr int kSpeedMinimum = 10;
 constexpr int kSpeedMaximum = 6000;
 constexpr int kSpeedTicks = 500;
 constexpr int kStrokeScale = 100; // the drive counts the stroke in hundredths of a revolution
 // Repeat count and dwell time have no limits of their own, but must fit a register.
 const RangeRule kRegisterWord = RangeRule::within(0, 65535);
+
+// The labels of the entries, by Text4 index.
+QString labelNameOf(int index) {
+    switch (index) {
+    case 4:
+        return QStringLiteral("Label1_6");
+    case 5:
+        return QStringLiteral("Label1_7");
+    default:
+        return QStringLiteral("Label1_10");
+    }
+}
 
 QRect rectOf(QPoint twips, QSize size) {
     return QRect(twips::toPixels(twips), twips::toPixels(size));
@@ -59,53 +53,46 @@ bool fitsRegister(double value) {
 InternalTestZone::InternalTestZone(ParameterWindow& window, QWidget* parent)
     : QGroupBox(kCaption, parent), window_(window) {
     setObjectName(QStringLiteral("Frame1_4"));
-    if (window_.table().testPanel == ParamsVariant::TestPanel::Generator)
-        buildGeneratorPanel();
-    else
-        buildJogPanel();
+    if (window_.table().generator)
+        buildGenerator(*window_.table().generator);
+    for (const ParamsVariant::TestEntry& spec : window_.table().testEntries)
+        addEntry(spec);
+    if (window_.table().generator)
+        buildButtons(*window_.table().generator);
 }
 
-QLineEdit* InternalTestZone::addEntry(int index, const QString& caption, QPoint labelTwips,
-                                      QPoint boxTwips, int boxWidthTwips) {
-    auto* label = new QLabel(caption, this);
-    const QString labelNames[] = {{},
-                                  {},
-                                  {},
-                                  {},
-                                  QStringLiteral("Label1_6"),
-                                  QStringLiteral("Label1_7"),
-                                  QStringLiteral("Label1_10")};
-    label->setObjectName(labelNames[index]);
+void InternalTestZone::addEntry(const ParamsVariant::TestEntry& spec) {
+    auto* label = new QLabel(spec.label, this);
+    label->setObjectName(labelNameOf(spec.index));
     // A label stands above its entry (jog) or to its left (generator).
-    const bool above = boxTwips.x() == labelTwips.x();
-    const int labelWidth = above ? boxWidthTwips : boxTwips.x() - labelTwips.x();
-    label->setGeometry(rectOf(labelTwips, QSize(labelWidth, kRowHeightTwips)));
-    auto* box = new QLineEdit(this);
-    box->setObjectName(QStringLiteral("Text4_%1").arg(index));
-    box->setGeometry(rectOf(boxTwips, QSize(boxWidthTwips, kRowHeightTwips)));
+    const bool above = spec.boxTwips.x() == spec.labelTwips.x();
+    const int labelWidth = above ? spec.boxWidthTwips : spec.boxTwips.x() - spec.labelTwips.x();
+    label->setGeometry(rectOf(spec.labelTwips, QSize(labelWidth, kRowHeightTwips)));
+    auto* box = new QLineEdit(spec.designText, this);
+    box->setObjectName(QStringLiteral("Text4_%1").arg(spec.index));
+    box->setGeometry(rectOf(spec.boxTwips, QSize(spec.boxWidthTwips, kRowHeightTwips)));
     label->setBuddy(box);
+    const int index = spec.index;
     entries_[index] = box;
-    return box;
-}
-
-void InternalTestZone::buildJogPanel() {
-    for (const ParamsVariant::JogEntry& spec : window_.table().jogEntries) {
-        QLineEdit* box =
-            addEntry(spec.index, spec.label, spec.labelTwips, spec.boxTwips, kJogBoxWidth);
-        const int index = spec.index;
-        rules_[index] = spec.rule;
-        jogRegisters_[index] = spec.reg;
+    if (spec.rule) {
+        rules_[index] = *spec.rule;
         connect(box, &QLineEdit::textChanged, this, [this, index] { checkRange(index); });
-        new EntryKeys(box, [this, index, box] {
-            if (!window_.accepting())
-                return;
-            const QString typed = box->text();
-            window_.submit(box->objectName(), [this, index, typed] { writeJog(index, typed); });
-        });
     }
+    if (!spec.reg) {
+        new EntryKeys(box, {}); // such values go to the drive only with the start
+        return;
+    }
+    const quint16 address = *spec.reg;
+    new EntryKeys(box, [this, index, address, box] {
+        if (!window_.accepting())
+            return;
+        const QString typed = box->text();
+        window_.submit(box->objectName(),
+                       [this, index, address, typed] { writeJog(index, address, typed); });
+    });
 }
 
-void InternalTestZone::buildGeneratorPanel() {
+void InternalTestZone::buildGenerator(const ParamsVariant::Generator& layout) {
     speed_ = new QSlider(Qt::Horizontal, this);
     speed_->setObjectName(QStringLiteral("Slider4"));
     speed_->setRange(kSpeedMinimum, kSpeedMaximum);
@@ -114,7 +101,8 @@ void InternalTestZone::buildGeneratorPanel() {
     speed_->setPageStep(kSpeedTicks);
     speed_->setValue(kSpeedMinimum);
     speed_->setTracking(false);
-    speed_->setGeometry(rectOf(kSpeedSlider, QSize(kSpeedSliderWidth, kSpeedSliderHeight)));
+    speed_->setGeometry(
+        rectOf(layout.speedSliderTwips, QSize(layout.speedSliderWidthTwips, kSliderHeightTwips)));
     connect(speed_, &QSlider::valueChanged, this, &InternalTestZone::userMovedSpeed);
 
     speedShown_ = new QLabel(QString::number(kSpeedMinimum), this);
@@ -123,43 +111,32 @@ void InternalTestZone::buildGeneratorPanel() {
     QPalette grey = speedShown_->palette();
     grey.setColor(QPalette::Window, QColor(224, 224, 224));
     speedShown_->setPalette(grey);
-    speedShown_->setGeometry(rectOf(kSpeedShown, QSize(780, kRowHeightTwips)));
+    speedShown_->setGeometry(rectOf(layout.speedShownTwips, QSize(780, kRowHeightTwips)));
     auto* unit = new QLabel(QStringLiteral("× 0.01 rps"), this);
     unit->setObjectName(QStringLiteral("Label1_4"));
-    unit->setGeometry(rectOf(kSpeedUnit, QSize(1140, kRowHeightTwips)));
+    unit->setGeometry(rectOf(layout.speedUnitTwips, QSize(1140, kRowHeightTwips)));
     speed_->setAccessibleName(unit->text());
 
     reciprocating_ = new QCheckBox(QStringLiteral("往复"), this);
     reciprocating_->setObjectName(QStringLiteral("Check1_0"));
-    reciprocating_->setGeometry(rectOf(kReciprocating, QSize(1200, kRowHeightTwips)));
+    reciprocating_->setGeometry(rectOf(layout.reciprocatingTwips, QSize(1200, kRowHeightTwips)));
     reciprocating_->setChecked(true);
     forward_ = new QCheckBox(QStringLiteral("正向"), this);
     forward_->setObjectName(QStringLiteral("Check1_1"));
-    forward_->setGeometry(rectOf(kForward, QSize(1200, kRowHeightTwips)));
+    forward_->setGeometry(rectOf(layout.forwardTwips, QSize(1200, kRowHeightTwips)));
     forward_->setChecked(true);
+}
 
-    addEntry(6, QStringLiteral("间歇时间(ms):"), kDwellLabel, kDwellBox, kGeneratorBoxWidth)
-        ->setText(QStringLiteral("50"));
-    addEntry(5, QStringLiteral("次数:"), kCountLabel, kCountBox, kGeneratorBoxWidth)
-        ->setText(QStringLiteral("5"));
-    QLineEdit* stroke =
-        addEntry(4, QStringLiteral("行程(r):"), kStrokeLabel, kStrokeBox, kGeneratorBoxWidth);
-    stroke->setText(QStringLiteral("10"));
-    rules_[4] = RangeRule::within(0, 655);
-    connect(stroke, &QLineEdit::textChanged, this, [this] { checkRange(4); });
-    // The generator's entries go to the drive only with the start; Enter does nothing more.
-    for (QLineEdit* box : std::as_const(entries_))
-        new EntryKeys(box, {});
-
+void InternalTestZone::buildButtons(const ParamsVariant::Generator& layout) {
     start_ = new QPushButton(QStringLiteral("启动"), this);
     start_->setObjectName(QStringLiteral("Command4_0"));
     start_->setStyleSheet(QStringLiteral("background-color: rgb(0, 255, 0);"));
-    start_->setGeometry(rectOf(kButtons, kButtonSize));
+    start_->setGeometry(rectOf(layout.buttonsTwips, layout.buttonSizeTwips));
     start_->setEnabled(false);
     stop_ = new QPushButton(QStringLiteral("停止"), this);
     stop_->setObjectName(QStringLiteral("Command4_1"));
     stop_->setStyleSheet(QStringLiteral("background-color: rgb(255, 0, 0);"));
-    stop_->setGeometry(rectOf(kButtons, kButtonSize));
+    stop_->setGeometry(rectOf(layout.buttonsTwips, layout.buttonSizeTwips));
     stop_->setEnabled(false);
     stop_->hide();
     connect(start_, &QPushButton::clicked, this,
@@ -193,10 +170,10 @@ void InternalTestZone::checkRange(int index) {
     }
 }
 
-void InternalTestZone::writeJog(int index, const QString& typed) {
+void InternalTestZone::writeJog(int index, quint16 address, const QString& typed) {
     QLineEdit* box = entries_.value(index);
     box->setText(typed);
-    if (!window_.drive().write(jogRegisters_.value(index), float(LeadingNumber(box->text())),
+    if (!window_.drive().write(address, float(LeadingNumber(box->text())),
                                ParamsTransactions::kAttempts, ParamsTransactions::Settle::Wait))
         window_.giveUp();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ParamsVariant.h"
 #include "RangeRule.h"
 
 #include <QGroupBox>
@@ -33,13 +34,12 @@ public:
     bool stopShown() const;
 
 private:
-    void buildJogPanel();
-    void buildGeneratorPanel();
-    QLineEdit* addEntry(int index, const QString& caption, QPoint labelTwips, QPoint boxTwips,
-                        int boxWidthTwips);
+    void addEntry(const ParamsVariant::TestEntry& spec);
+    void buildGenerator(const ParamsVariant::Generator& layout);
+    void buildButtons(const ParamsVariant::Generator& layout);
     void checkRange(int index);
 
-    void writeJog(int index, const QString& typed);
+    void writeJog(int index, quint16 address, const QString& typed);
     void userMovedSpeed(int value);
     void writeSpeed(int value);
     void start();
@@ -49,7 +49,6 @@ private:
     ParameterWindow& window_;
     QMap<int, QLineEdit*> entries_; // Text4 by index
     QMap<int, RangeRule> rules_;    // the entries whose text is kept in range as it changes
-    QMap<int, quint16> jogRegisters_;
     QSlider* speed_ = nullptr;
     QLabel* speedShown_ = nullptr;
     QCheckBox* reciprocating_ = nullptr;

@@ -122,24 +122,30 @@ const ParamsVariant& ParamsVariant::x7() {
                        {reg::JogAcceleration, -1, Target::JogEntry, 6}};
         v.idleAfterFailure = true;
         v.focusesStartButton = false;
-        v.testPanel = TestPanel::Jog;
-        v.jogEntries = {
+        constexpr int kJogBox = 1500;
+        v.testEntries = {
             {5,
              QStringLiteral("JogHigh(RPM)"),
              {120, 240},
              {120, 480},
+             kJogBox,
+             QString(),
              reg::JogHighSpeed,
              RangeRule::within(0, 3000)},
             {4,
              QStringLiteral("JogLow(RPM)"),
              {2280, 240},
              {2280, 480},
+             kJogBox,
+             QString(),
              reg::JogLowSpeed,
              RangeRule::within(0, 3000)},
             {6,
              QStringLiteral("Acceleration(m/s/s)      "),
              {4560, 240},
              {4560, 480},
+             kJogBox,
+             QString(),
              reg::JogAcceleration,
              RangeRule::within(0, 500)},
         };
@@ -231,7 +237,35 @@ const ParamsVariant& ParamsVariant::qz318() {
         v.readBack += {{reg::InputConfiguration, 17, Target::InputConfiguration, 0}};
         v.idleAfterFailure = false;
         v.focusesStartButton = true;
-        v.testPanel = TestPanel::Generator;
+        constexpr int kTestBox = 735;
+        v.testEntries = {
+            {6,
+             QStringLiteral("间歇时间(ms):"),
+             {5040, 645},
+             {6360, 600},
+             kTestBox,
+             QStringLiteral("50"),
+             std::nullopt,
+             std::nullopt},
+            {5,
+             QStringLiteral("次数:"),
+             {600, 1290},
+             {1320, 1200},
+             kTestBox,
+             QStringLiteral("5"),
+             std::nullopt,
+             std::nullopt},
+            {4,
+             QStringLiteral("行程(r):"),
+             {2520, 1290},
+             {3480, 1200},
+             kTestBox,
+             QStringLiteral("10"),
+             std::nullopt,
+             RangeRule::within(0, 655)},
+        };
+        v.generator = Generator{{120, 240},  7455,        {240, 600},   {1080, 630},
+                                {2280, 615}, {3720, 615}, {4680, 1080}, QSize(2295, 495)};
         return v;
     }();
     return variant;

@@ -3,6 +3,7 @@
 #include "RangeRule.h"
 
 #include <QPoint>
+#include <QSize>
 #include <QString>
 #include <QVector>
 #include <array>
@@ -56,17 +57,29 @@ struct ParamsVariant {
         int index = 0; // Text1 / Text4 index, or the resonance zone 1 to 3
     };
 
-    // A jog entry Text4(index) of the internal test zone.
-    struct JogEntry {
+    // An entry Text4(index) of the internal test zone, with its label.
+    struct TestEntry {
         int index = 0;
         QString label;
         QPoint labelTwips;
         QPoint boxTwips;
-        quint16 reg = 0;
-        RangeRule rule;
+        int boxWidthTwips = 0;
+        QString designText;
+        std::optional<quint16> reg;    // written when the entry is committed; none: only at Start
+        std::optional<RangeRule> rule; // kept as the text changes
     };
 
-    enum class TestPanel { Jog, Generator };
+    // The motion generator's controls, where the drive has one.
+    struct Generator {
+        QPoint speedSliderTwips;
+        int speedSliderWidthTwips = 0;
+        QPoint speedShownTwips;
+        QPoint speedUnitTwips;
+        QPoint reciprocatingTwips;
+        QPoint forwardTwips;
+        QPoint buttonsTwips;
+        QSize buttonSizeTwips;
+    };
 
     // Window
     QPoint placeTwips;
@@ -89,8 +102,8 @@ struct ParamsVariant {
     bool focusesStartButton = false;
 
     // Internal test zone
-    TestPanel testPanel = TestPanel::Jog;
-    QVector<JogEntry> jogEntries;
+    QVector<TestEntry> testEntries;
+    std::optional<Generator> generator;
 
     static const ParamsVariant& x7();
     static const ParamsVariant& qz318();
