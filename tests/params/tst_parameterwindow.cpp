@@ -162,10 +162,15 @@ void ParameterWindowTest::openingReadsTheDrive() {
             QVERIFY(rig.state.WindowOpenFlags(3));
         }
     };
+    const qint64 openedAt = rig.clock.now;
     kiro::ParameterWindow* form = rig.open();
     QVERIFY(form);
     QCOMPARE(rig.traffic(), requests);
     QVERIFY(rig.prompts.prompts.isEmpty());
+    // Every read waits T, the wait after the reply and the settle wait T (32 + 30 + 32 ms at
+    // 38400 baud); a slider's write-back has no settle wait.
+    const auto writes = rig.traffic().filter(QStringLiteral("w")).size();
+    QVERIFY(rig.clock.now - openedAt >= (requests.size() - writes) * 94 + writes * 62);
     QVERIFY(busyMeanwhile);
     QVERIFY(!closableMeanwhile);
     QVERIFY(!shownMeanwhile);
