@@ -38,8 +38,8 @@ ParameterWindow::ParameterWindow(ShellState& state, QWidget* parent)
     setFont(face);
     buildFrames();
     const int width = kMarginTwips + table_.frameWidthTwips + kMarginTwips;
-    const QPoint lowest = table_.frameTopHeightTwips[4];
-    size_ = twips::toPixels(QSize(width, lowest.x() + lowest.y() + kMarginTwips));
+    const ParamsVariant::FramePlace& lowest = table_.frames[4];
+    size_ = twips::toPixels(QSize(width, lowest.topTwips + lowest.heightTwips + kMarginTwips));
     resize(size_);
     connect(&input_, &DeferredInput::settled, this, &ParameterWindow::closeWhenSettled);
 }
@@ -53,15 +53,15 @@ void ParameterWindow::buildFrames() {
     for (int zone = 1; zone <= 3; ++zone)
         resonance_[std::size_t(zone - 1)] = new ResonanceZone(*this, zone, this);
     internalTest_ = new InternalTestZone(*this, this);
-    // Frame1(index) in the window, by index; the zones stack from the top.
-    // They were made top to bottom, which is the order the Tab key follows.
+    // The zones were made top to bottom, the order the Tab key follows; Frame1 numbers them
+    // differently.
     QWidget* frames[] = {resonance_[0], configuration_, resonance_[1], resonance_[2],
                          internalTest_};
     for (int index = 0; index < 5; ++index) {
-        const QPoint topHeight = table_.frameTopHeightTwips[std::size_t(index)];
-        frames[index]->setGeometry(twips::toPixels(kMarginTwips), twips::toPixels(topHeight.x()),
+        const ParamsVariant::FramePlace& place = table_.frames[std::size_t(index)];
+        frames[index]->setGeometry(twips::toPixels(kMarginTwips), twips::toPixels(place.topTwips),
                                    twips::toPixels(table_.frameWidthTwips),
-                                   twips::toPixels(topHeight.y()));
+                                   twips::toPixels(place.heightTwips));
     }
 }
 

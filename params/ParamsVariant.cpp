@@ -57,8 +57,7 @@ const ParamsVariant& ParamsVariant::x7() {
         ParamsVariant v;
         v.placeTwips = QPoint(0, 0);
         v.frameWidthTwips = 6255;
-        v.frameTopHeightTwips = {QPoint(1620, 1215), QPoint(120, 1500), QPoint(2880, 1215),
-                                 QPoint(4140, 1215), QPoint(5400, 855)};
+        v.frames = {{{1620, 1215}, {120, 1500}, {2880, 1215}, {4140, 1215}, {5400, 855}}};
         constexpr int kTop = 360;
         constexpr int kBox = 555;
         v.entries = {
@@ -159,8 +158,7 @@ const ParamsVariant& ParamsVariant::qz318() {
         ParamsVariant v;
         v.placeTwips = QPoint(3500, 500);
         v.frameWidthTwips = 7695;
-        v.frameTopHeightTwips = {QPoint(2100, 1215), QPoint(120, 1980), QPoint(3360, 1455),
-                                 QPoint(4800, 1335), QPoint(6240, 1695)};
+        v.frames = {{{2100, 1215}, {120, 1980}, {3360, 1455}, {4800, 1335}, {6240, 1695}}};
         constexpr int kFirstRow = 360;
         constexpr int kSecondRow = 840;
         constexpr int kBox = 855;

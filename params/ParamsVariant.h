@@ -81,11 +81,15 @@ struct ParamsVariant {
         QSize buttonSizeTwips;
     };
 
+    struct FramePlace {
+        int topTwips = 0;
+        int heightTwips = 0;
+    };
+
     // Window
     QPoint placeTwips;
     int frameWidthTwips = 0;
-    // Top and height of Frame1(0) to Frame1(4), by index.
-    std::array<QPoint, 5> frameTopHeightTwips{};
+    std::array<FramePlace, 5> frames{}; // Frame1(0) to Frame1(4), by index
 
     // Configuration zone
     QVector<Entry> entries;

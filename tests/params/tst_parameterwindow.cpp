@@ -126,6 +126,8 @@ void ParameterWindowTest::openingReadsTheDrive_data() {
     QTest::addColumn<QPoint>("placeTwips");
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QRect>("testZoneTwips");
+    QTest::addColumn<QPoint>("peakCurrentTwips");
     QTest::newRow("qztune-x7") << "x7" << kX7Opening << QPoint(0, 0)
                                << QStringList{"Text1_9", "Text1_8", "Text1_5", "Text1_0", "Text2_3",
                                               "Text2_2", "Text2_1", "Text2_0", "Text3_3", "Text3_2",
@@ -133,13 +135,15 @@ void ParameterWindowTest::openingReadsTheDrive_data() {
                                               "Text4_0", "Text4_5", "Text4_4", "Text4_6"}
                                << QStringList{"3.00", "300",  "1500", "50",  "2600", "800", "100",
                                               "400",  "1800", "640",  "400", "900",  "64",  "128",
-                                              "900",  "1500", "600",  "60",  "100"};
+                                              "900",  "1500", "600",  "60",  "100"}
+                               << QRect(120, 5400, 6255, 855) << QPoint(1080, 360);
     QTest::newRow("QZ318") << "qz318" << kQzOpening << QPoint(3500, 500)
                            << QStringList{"Text1_9", "Text1_8", "Text1_5", "Text1_0", "Text1_1",
                                           "Text2_3", "Text2_2", "Text3_3", "Text3_2", "Text4_3",
                                           "Text4_2", "Text4_4", "Text4_5", "Text4_6"}
                            << QStringList{"3.00", "1600", "1500", "50",  "1000", "2600", "800",
-                                          "1800", "640",  "64",   "128", "10",   "5",    "50"};
+                                          "1800", "640",  "64",   "128", "10",   "5",    "50"}
+                           << QRect(120, 6240, 7695, 1695) << QPoint(1560, 360);
 }
 
 void ParameterWindowTest::openingReadsTheDrive() {
@@ -148,6 +152,8 @@ void ParameterWindowTest::openingReadsTheDrive() {
     QFETCH(QPoint, placeTwips);
     QFETCH(QStringList, boxes);
     QFETCH(QStringList, texts);
+    QFETCH(QRect, testZoneTwips);
+    QFETCH(QPoint, peakCurrentTwips);
     ParamsRig rig(variant);
 
     bool busyMeanwhile = false;
@@ -178,6 +184,10 @@ void ParameterWindowTest::openingReadsTheDrive() {
     QCOMPARE(form->windowTitle(), QStringLiteral("参数设定"));
     QVERIFY(rig.frame()->isVisible());
     QCOMPARE(rig.frame()->pos(), kiro::twips::toPixels(placeTwips));
+    QCOMPARE(rig.widget("Frame1_4")->geometry(),
+             QRect(kiro::twips::toPixels(testZoneTwips.topLeft()),
+                   kiro::twips::toPixels(testZoneTwips.size())));
+    QCOMPARE(rig.widget("Text1_9")->pos(), kiro::twips::toPixels(peakCurrentTwips));
     QVERIFY(form->isEnabled());
     QVERIFY(form->CanClose());
     QVERIFY(!rig.lampBusy());
