@@ -83,6 +83,7 @@ private slots:
     void entryRangeRules();
     void enterWritesAndLeavingWritesAgain();
     void commitFailureDisablesTheWindow();
+    void vanishedPortIsNotAskedAgain();
     void optionFocusWritesItsBit();
     void filterBoxWritesOnClick_data();
     void filterBoxWritesOnClick();
@@ -537,6 +538,19 @@ void ParameterWindowTest::commitFailureDisablesTheWindow() {
         rig.leave("Text1_5");
         QCOMPARE(rig.drive.requests().size(), 12);
     }
+}
+
+// An unplugged adapter: the link names the port's trouble once, the window gives up at once.
+void ParameterWindowTest::vanishedPortIsNotAskedAgain() {
+    ParamsRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.port.vanish();
+    rig.widget<QSlider>("Slider2_1")->setValue(100);
+    QCOMPARE(rig.prompts.prompts.size(), 2);
+    QCOMPARE(rig.prompts.texts().last(), kX7LinkText);
+    QVERIFY(rig.drive.requests().isEmpty());
+    QVERIFY(!rig.form()->isEnabled());
 }
 
 void ParameterWindowTest::optionFocusWritesItsBit() {
