@@ -1040,11 +1040,12 @@ void ParameterWindowTest::inputDuringASlowStart() {
         rig.type("Text1_9", "1.5");
         rig.leave("Text1_9");
         rig.focus("Option1_1");
+        rig.widget<QPushButton>("Command4_1")->click(); // shown since the start began
     };
     rig.widget<QPushButton>("Command4_0")->click();
     QCOMPARE(rig.traffic(),
              (QStringList{"w28=1", "w26=1", "w25=5", "w24=1000", "w27=50", "w22=10", "w9=1",
-                          "w22=1500", "w69=900", "w31=1536", "r31", "w255=2"}));
+                          "w22=1500", "w69=900", "w31=1536", "r31", "w255=2", "w9=0"}));
     QVERIFY(rig.prompts.prompts.isEmpty());
     QVERIFY(rig.form()->isEnabled());
     QVERIFY(rig.form()->CanClose());
@@ -1053,7 +1054,9 @@ void ParameterWindowTest::inputDuringASlowStart() {
     QCOMPARE(rig.drive.reg(kiro::reg::GeneratorSpeed), quint16(1500));
     QCOMPARE(rig.text("Text1_9"), QStringLiteral("1.50"));
     QCOMPARE(checkedOptions(rig), (QStringList{"下降沿", "PUL/DIR", "低电平"}));
-    QVERIFY(rig.drive.generatorRunning());
+    QVERIFY(!rig.drive.generatorRunning());
+    QVERIFY(!rig.widget("Command4_0")->isHidden());
+    QVERIFY(rig.widget("Command4_1")->isHidden());
 }
 
 // Input that arrives while another window holds the link waits for it, then reaches the drive.
