@@ -1,5 +1,6 @@
 #include "DriveModel.h"
 
+#include "GeneratorRegisters.h"
 #include "link/Crc16.h"
 #include "link/RegisterMap.h"
 
@@ -75,6 +76,7 @@ void loadDefaults(std::array<quint16, 65536>& r, ReplyLayout layout) {
         r[reg::JogHighSpeed] = 600;
         r[reg::JogLowSpeed] = 60;
     }
+    LoadGeneratorDefaults(r, layout);
 }
 
 } // namespace

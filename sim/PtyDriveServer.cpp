@@ -1,5 +1,6 @@
 #include "PtyDriveServer.h"
 
+#include "GeneratorRegisters.h"
 #include "link/Crc16.h"
 #include "link/PortMap.h"
 
@@ -174,6 +175,7 @@ void PtyDriveServer::dropStalePartial() {
 }
 
 void PtyDriveServer::handle(const QByteArray& request) {
+    const bool generatorWasRunning = drive_.generatorRunning();
     const QList<Delivery> deliveries = drive_.respond(request);
     QStringList pieces;
     for (const Delivery& delivery : deliveries) {
@@ -189,8 +191,11 @@ void PtyDriveServer::handle(const QByteArray& request) {
         QStringLiteral("%1 -> %2")
             .arg(QString::fromLatin1(request.toHex(' ').toUpper()),
                  pieces.isEmpty() ? QStringLiteral("silent") : pieces.join(QStringLiteral(" | ")));
+    const QString generator = GeneratorLogLine(drive_, generatorWasRunning);
     if (log_) {
         std::fprintf(log_, "%s\n", line.toLocal8Bit().constData());
+        if (!generator.isEmpty())
+            std::fprintf(log_, "%s\n", generator.toLocal8Bit().constData());
         std::fflush(log_);
     }
     emit requestHandled(line);

@@ -1,0 +1,245 @@
+#include "InternalTestZone.h"
+
+#include "EntryKeys.h"
+#include "ParameterWindow.h"
+#include "ParamsVariant.h"
+#include "TextValue.h"
+#include "link/RegisterMap.h"
+#include "shell/Twips.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <cmath>
+
+namespace kiro {
+
+namespace {
+const QString kCaption = QStringLiteral("内部测试区");
+constexpr int kRowHeightTwips = 285;
+
+constexpr int kSliderHeightTwips = 315;
+constexpr int kSpeedMinimum = 10;
+constexpr int kSpeedMaximum = 6000;
+constexpr int kSpeedTicks = 500;
+constexpr int kStrokeScale = 100; // the drive counts the stroke in hundredths of a revolution
+// Repeat count and dwell time have no limits of their own, but must fit a register.
+const RangeRule kRegisterWord = RangeRule::within(0, 65535);
+
+// The labels of the entries, by Text4 index.
+QString labelNameOf(int index) {
+    switch (index) {
+    case 4:
+        return QStringLiteral("Label1_6");
+    case 5:
+        return QStringLiteral("Label1_7");
+    default:
+        return QStringLiteral("Label1_10");
+    }
+}
+
+QRect rectOf(QPoint twips, QSize size) {
+    return QRect(twips::toPixels(twips), twips::toPixels(size));
+}
+
+bool fitsRegister(double value) {
+    const double word = std::nearbyint(value);
+    return word >= 0 && word <= 65535;
+}
+} // namespace
+
+InternalTestZone::InternalTestZone(ParameterWindow& window, QWidget* parent)
+    : QGroupBox(kCaption, parent), window_(window) {
+    setObjectName(QStringLiteral("Frame1_4"));
+    if (window_.table().generator)
+        buildGenerator(*window_.table().generator);
+    for (const ParamsVariant::TestEntry& spec : window_.table().testEntries)
+        addEntry(spec);
+    if (window_.table().generator)
+        buildButtons(*window_.table().generator);
+}
+
+void InternalTestZone::addEntry(const ParamsVariant::TestEntry& spec) {
+    auto* label = new QLabel(spec.label, this);
+    label->setObjectName(labelNameOf(spec.index));
+    // A label stands above its entry (jog) or to its left (generator).
+    const bool above = spec.boxTwips.x() == spec.labelTwips.x();
+    const int labelWidth = above ? spec.boxWidthTwips : spec.boxTwips.x() - spec.labelTwips.x();
+    label->setGeometry(rectOf(spec.labelTwips, QSize(labelWidth, kRowHeightTwips)));
+    auto* box = new QLineEdit(spec.designText, this);
+    box->setObjectName(QStringLiteral("Text4_%1").arg(spec.index));
+    box->setGeometry(rectOf(spec.boxTwips, QSize(spec.boxWidthTwips, kRowHeightTwips)));
+    label->setBuddy(box);
+    const int index = spec.index;
+    entries_[index] = box;
+    if (spec.rule) {
+        rules_[index] = *spec.rule;
+        connect(box, &QLineEdit::textChanged, this, [this, index] { checkRange(index); });
+    }
+    if (!spec.reg) {
+        new EntryKeys(box, {}); // such values go to the drive only with the start
+        return;
+    }
+    const quint16 address = *spec.reg;
+    new EntryKeys(box, [this, index, address, box] {
+        if (!window_.accepting())
+            return;
+        const QString typed = box->text();
+        window_.submit(box->objectName(),
+                       [this, index, address, typed] { writeJog(index, address, typed); });
+    });
+}
+
+void InternalTestZone::buildGenerator(const ParamsVariant::Generator& layout) {
+    speed_ = new QSlider(Qt::Horizontal, this);
+    speed_->setObjectName(QStringLiteral("Slider4"));
+    speed_->setRange(kSpeedMinimum, kSpeedMaximum);
+    speed_->setTickInterval(kSpeedTicks);
+    speed_->setTickPosition(QSlider::TicksBelow);
+    speed_->setPageStep(kSpeedTicks);
+    speed_->setValue(kSpeedMinimum);
+    speed_->setTracking(false);
+    speed_->setGeometry(
+        rectOf(layout.speedSliderTwips, QSize(layout.speedSliderWidthTwips, kSliderHeightTwips)));
+    connect(speed_, &QSlider::valueChanged, this, &InternalTestZone::userMovedSpeed);
+
+    speedShown_ = new QLabel(QString::number(kSpeedMinimum), this);
+    speedShown_->setObjectName(QStringLiteral("Label2"));
+    speedShown_->setAutoFillBackground(true);
+    QPalette grey = speedShown_->palette();
+    grey.setColor(QPalette::Window, QColor(224, 224, 224));
+    speedShown_->setPalette(grey);
+    speedShown_->setGeometry(rectOf(layout.speedShownTwips, QSize(780, kRowHeightTwips)));
+    auto* unit = new QLabel(QStringLiteral("× 0.01 rps"), this);
+    unit->setObjectName(QStringLiteral("Label1_4"));
+    unit->setGeometry(rectOf(layout.speedUnitTwips, QSize(1140, kRowHeightTwips)));
+    speed_->setAccessibleName(unit->text());
+
+    reciprocating_ = new QCheckBox(QStringLiteral("往复"), this);
+    reciprocating_->setObjectName(QStringLiteral("Check1_0"));
+    reciprocating_->setGeometry(rectOf(layout.reciprocatingTwips, QSize(1200, kRowHeightTwips)));
+    reciprocating_->setChecked(true);
+    forward_ = new QCheckBox(QStringLiteral("正向"), this);
+    forward_->setObjectName(QStringLiteral("Check1_1"));
+    forward_->setGeometry(rectOf(layout.forwardTwips, QSize(1200, kRowHeightTwips)));
+    forward_->setChecked(true);
+}
+
+void InternalTestZone::buildButtons(const ParamsVariant::Generator& layout) {
+    start_ = new QPushButton(QStringLiteral("启动"), this);
+    start_->setObjectName(QStringLiteral("Command4_0"));
+    start_->setStyleSheet(QStringLiteral("background-color: rgb(0, 255, 0);"));
+    start_->setGeometry(rectOf(layout.buttonsTwips, layout.buttonSizeTwips));
+    start_->setEnabled(false);
+    stop_ = new QPushButton(QStringLiteral("停止"), this);
+    stop_->setObjectName(QStringLiteral("Command4_1"));
+    stop_->setStyleSheet(QStringLiteral("background-color: rgb(255, 0, 0);"));
+    stop_->setGeometry(rectOf(layout.buttonsTwips, layout.buttonSizeTwips));
+    stop_->setEnabled(false);
+    stop_->hide();
+    connect(start_, &QPushButton::clicked, this,
+            [this] { window_.submit(start_->objectName(), [this] { start(); }); });
+    connect(stop_, &QPushButton::clicked, this,
+            [this] { window_.submit(stop_->objectName(), [this] { stop(); }); });
+}
+
+void InternalTestZone::showJogReadBack(int index, quint16 value) {
+    if (QLineEdit* box = entries_.value(index))
+        box->setText(DecimalText(value));
+}
+
+void InternalTestZone::enableButtons() {
+    if (stop_)
+        stop_->setEnabled(true);
+    if (start_)
+        start_->setEnabled(true);
+}
+
+bool InternalTestZone::stopShown() const {
+    return stop_ && !stop_->isHidden();
+}
+
+void InternalTestZone::checkRange(int index) {
+    QLineEdit* box = entries_.value(index);
+    const RangeRule& rule = rules_[index];
+    if (const auto replacement = rule.replacementFor(LeadingNumber(box->text()))) {
+        box->setText(*replacement);
+        window_.tell(rule.message);
+    }
+}
+
+void InternalTestZone::writeJog(int index, quint16 address, const QString& typed) {
+    QLineEdit* box = entries_.value(index);
+    box->setText(typed);
+    if (!window_.drive().write(address, float(LeadingNumber(box->text())),
+                               ParamsTransactions::kAttempts, ParamsTransactions::Settle::Wait))
+        window_.giveUp();
+}
+
+void InternalTestZone::userMovedSpeed(int value) {
+    if (!window_.accepting())
+        return;
+    window_.submit(speed_->objectName(), [this, value] { writeSpeed(value); });
+}
+
+void InternalTestZone::writeSpeed(int value) {
+    if (!window_.drive().write(reg::GeneratorSpeed, float(value),
+                               ParamsTransactions::kSliderAttempts,
+                               ParamsTransactions::Settle::NoWait)) {
+        window_.giveUpFromSlider();
+        return;
+    }
+    speedShown_->setText(QString::number(value));
+}
+
+bool InternalTestZone::writeStep(quint16 address, double value) {
+    if (window_.drive().write(address, float(value), ParamsTransactions::kAttempts,
+                              ParamsTransactions::Settle::Wait))
+        return true;
+    window_.giveUp();
+    return false;
+}
+
+void InternalTestZone::start() {
+    const double count = LeadingNumber(entries_.value(5)->text());
+    const double dwell = LeadingNumber(entries_.value(6)->text());
+    if (!fitsRegister(count) || !fitsRegister(dwell)) {
+        // Such a value cannot travel to the drive: say so before anything is sent.
+        window_.tell(kRegisterWord.message);
+        return;
+    }
+    window_.showBusy();
+    window_.setCanClose(false);
+    start_->hide();
+    stop_->show();
+    const double stroke = LeadingNumber(entries_.value(4)->text()) * kStrokeScale;
+    const std::pair<quint16, double> steps[] = {
+        {reg::GeneratorReciprocating, reciprocating_->isChecked() ? 1 : 0},
+        {reg::GeneratorForward, forward_->isChecked() ? 1 : 0},
+        {reg::GeneratorRepeats, count},
+        {reg::GeneratorStroke, stroke},
+        {reg::GeneratorDwellMs, dwell},
+        {reg::GeneratorSpeed, speed_->value()},
+        {reg::GeneratorRun, 1},
+    };
+    for (const auto& [address, value] : steps)
+        if (!writeStep(address, value))
+            return;
+    window_.setCanClose(true);
+    window_.showIdle();
+}
+
+void InternalTestZone::stop() {
+    window_.showBusy();
+    window_.setCanClose(false);
+    stop_->hide();
+    start_->show();
+    if (!writeStep(reg::GeneratorRun, 0))
+        return;
+    window_.setCanClose(true);
+    window_.showIdle();
+}
+
+} // namespace kiro
