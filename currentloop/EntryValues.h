@@ -1,17 +1,13 @@
 #pragma once
 
+#include "link/LeadingNumber.h"
+
 #include <QString>
 
 namespace kiro {
 
-// What the current-loop window's entries hold: the leading number of a text, the ranges each value
+// What the current-loop window's entries hold: the ranges each value
 // is brought into before it reaches the drive, and how a value is written back into its entry.
-
-// The leading decimal number of the text: blanks before it are skipped, then an optional sign,
-// digits with an optional decimal point and an optional exponent. A text without a leading number
-// (or an empty one) counts as 0; a number too large for any gain comes back as infinity, which
-// every clamp below brings into range.
-double LeadingNumber(const QString& text);
 
 // Kp, both on Start and on Enter: not above 0 gives 1, 65535 or more gives 65535.
 float ClampKp(double value);
