@@ -70,12 +70,13 @@ ParameterFileReading DecodeParameterFile(const QByteArray& bytes) {
     if (lines.size() < kParameterCount)
         return refused(
             0, QStringLiteral("%1 lines instead of %2").arg(lines.size()).arg(kParameterCount));
+    // Stateless: every line is decoded on its own, as if it were the only one.
+    QStringDecoder decoder(kCodePage, QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        return refused(0, QStringLiteral("code page 936 is not available"));
     ParameterSet set;
     for (int index = 0; index < kParameterCount; ++index) {
         const int lineNumber = index + 1;
-        QStringDecoder decoder(kCodePage, QStringConverter::Flag::Stateless);
-        if (!decoder.isValid())
-            return refused(0, QStringLiteral("code page 936 is not available"));
         const QString line = decoder.decode(lines[index]);
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals < 0)
