@@ -19,6 +19,7 @@
 #include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -92,13 +93,15 @@ void ParameterTableWindow::buildControls() {
     layout->addWidget(label1_);
     layout->addLayout(body, 1);
 
-    int width = 0;
+    // Room for all fifteen rows and the four columns, scroll bars included.
+    const int scrollBar = grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int frame = 2 * grid_->frameWidth();
+    int width = frame + scrollBar;
     for (int twipsWide : kColumnWidthsTwips)
         width += twips::toPixels(twipsWide);
-    grid_->setMinimumSize(width + 2 * grid_->frameWidth() + 4,
-                          grid_->horizontalHeader()->sizeHint().height() +
-                              kVisibleRows * grid_->verticalHeader()->defaultSectionSize() +
-                              2 * grid_->frameWidth() + 4);
+    const int height = frame + scrollBar + grid_->horizontalHeader()->sizeHint().height() +
+                       kVisibleRows * grid_->verticalHeader()->defaultSectionSize();
+    grid_->setMinimumSize(width, height);
 }
 
 QToolBar* ParameterTableWindow::buildToolbar() {
