@@ -333,18 +333,20 @@ void ParameterTableWindow::closeEvent(QCloseEvent* event) {
 // --- The table -------------------------------------------------------------------------------
 
 void ParameterTableWindow::RewriteParameterTable() {
-    if (database_.isOpen() && !database_.rewrite(held_))
+    tableIsCurrent_ = database_.isOpen() && database_.rewrite(held_);
+    if (database_.isOpen() && !tableIsCurrent_)
         state_.tell(t::kDatabaseWriteFailed, QString(), Prompt::Icon::Warning);
 }
 
 void ParameterTableWindow::RefreshTableView() {
     grid_->setModel(nullptr);
     tableModel_->clear();
-    if (database_.isOpen()) {
+    if (tableIsCurrent_) {
         tableModel_->setQuery(QSqlQuery(ParameterDatabase::kSelectAll, database_.connection()));
         grid_->setModel(tableModel_);
     } else {
-        // Without the store the grid still shows the held set, under the table's column names.
+        // Without a store that holds the set, the grid shows the held set itself, under the
+        // table's column names.
         plainModel_->setRowCount(kParameterCount);
         const QString columns[4] = {QStringLiteral("参数名称"), QStringLiteral("实际参数值"),
                                     QStringLiteral("参数有效范围"), QStringLiteral("默认参数值")};

@@ -69,6 +69,7 @@ private:
     bool running_ = false;
     bool gaveUp_ = false;
     bool closePending_ = false;
+    bool tableIsCurrent_ = false; // the database table holds the held set
 
     QTableView* grid_ = nullptr;
     QSqlQueryModel* tableModel_ = nullptr;

@@ -162,6 +162,7 @@ private slots:
     void lockedWhileTheDriveWorks();
     void savingToAFolderThatIsNotThere();
     void worksWithoutItsDatabase();
+    void tableThatCannotBeWritten();
     void opensFromTheTunersToolbar();
 };
 
@@ -481,6 +482,21 @@ void ParameterTableWindowTest::worksWithoutItsDatabase() {
     rig.dialogs.saveAnswer = rig.path("set.kvx");
     QVERIFY(rig.press("Toolbar1_2"));
     QVERIFY(QFile::exists(rig.path("set.kvx")));
+}
+
+void ParameterTableWindowTest::tableThatCannotBeWritten() {
+    WindowRig rig;
+    {
+        ParameterDatabase other;
+        QVERIFY(other.open(rig.databasePath()));
+        QVERIFY(QSqlQuery(other.connection()).exec(QStringLiteral("DROP TABLE QZ318")));
+    }
+    QVERIFY(rig.press("readdata"));
+    QCOMPARE(rig.prompts.texts(),
+             QStringList({QStringLiteral("数据库写入失败！"), QStringLiteral("数据返回成功！")}));
+    // The grid still shows what the drive holds.
+    QCOMPARE(rig.gridRows().size(), 15);
+    QCOMPARE(rig.gridRows()[3][1], QStringLiteral("1600"));
 }
 
 void ParameterTableWindowTest::opensFromTheTunersToolbar() {
