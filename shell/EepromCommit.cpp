@@ -3,7 +3,7 @@
 #include "ShellState.h"
 #include "Variant.h"
 #include "link/DriveLink.h"
-#include "link/RegisterMap.h"
+#include "link/EepromCommitSequence.h"
 
 namespace kiro {
 
@@ -22,21 +22,10 @@ void EepromCommit::run(ShellState& state) {
         return;
     }
     DriveLink::Session session(link);
-    for (int attempt = 1;; ++attempt) {
-        link.SendRequest(1, 6, reg::EepromCommit, 1);
-        link.WaitMs(link.ReplyWaitMs());
-        link.WaitMs(kExtraWaitMs);
-        link.ReceiveReply(1, 6);
-        if (link.ReplyError() == 0)
-            break;
-        // A port that has gone away has already been reported; asking it eleven more times
-        // would only stack up the same message.
-        if (attempt >= kAttempts || link.portFaulted()) {
-            state.tell(kCommitFailed, kCommitFailed);
-            return;
-        }
+    if (!EepromCommitSequence::run(link)) {
+        state.tell(kCommitFailed, kCommitFailed);
+        return;
     }
-    link.WaitMs(link.ReplyWaitMs());
     state.tell(kCommitDone, kCommitDoneTitle);
 }
 

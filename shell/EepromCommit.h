@@ -8,9 +8,6 @@ class ShellState;
 // they survive a power cycle. Twelve attempts; one message at the end either way.
 class EepromCommit {
 public:
-    static constexpr int kAttempts = 12;
-    static constexpr int kExtraWaitMs = 120; // the drive needs time to write its EEPROM
-
     // Does nothing while the link is busy with another transaction: the command would otherwise
     // interleave its frames with the running one.
     static void run(ShellState& state);

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ParameterSet.h"
+
+#include <QString>
+
+class QSqlDatabase;
+
+namespace kiro {
+
+// The parameter database of QZ318: one SQLite file holding the table QZ318 with four text
+// columns (name, actual value, valid range, default value) and the last parameter set shown, one
+// row per index in index order. It is a display store only; nothing is read back from it into the
+// held set.
+class ParameterDatabase {
+public:
+    static const QString kFileName;  // "QZ318.db"
+    static const QString kSelectAll; // the statement whose result the table view shows
+
+    ParameterDatabase();
+    ~ParameterDatabase();
+    ParameterDatabase(const ParameterDatabase&) = delete;
+    ParameterDatabase& operator=(const ParameterDatabase&) = delete;
+
+    // Beside the program when that folder can be written, else in the user's data folder.
+    static QString defaultPath();
+
+    // Opens (or creates) the file and the table; false when either fails.
+    bool open(const QString& path);
+    bool isOpen() const;
+    void close();
+
+    // Replaces every row by the 15 rows of the set, in one transaction: either the whole new set
+    // is in the table afterwards, or the table is as it was.
+    bool rewrite(const ParameterSet& set);
+
+    // The connection, for a view that runs kSelectAll on it. Invalid while closed.
+    QSqlDatabase connection() const;
+
+private:
+    QString connectionName_;
+    bool open_ = false;
+};
+
+} // namespace kiro

@@ -1,0 +1,97 @@
+#include "ParameterTableSequences.h"
+
+#include "link/DriveLink.h"
+#include "link/RegisterMap.h"
+
+namespace kiro {
+
+namespace {
+constexpr quint8 kStation = 1;
+constexpr quint8 kRead = 3;
+constexpr quint8 kWrite = 6;
+constexpr int kMostRepeats = 10; // the attempt after the eleventh repeat is the last
+constexpr int kWriteGapMs = 50;
+constexpr int kEepromWriteMs = 1000;
+constexpr int kEepromSettleMs = 500;
+
+// A failed transaction counts against the sequence's budget. A port that has gone away has been
+// reported by the link already; asking it again would only repeat that message.
+bool giveUp(DriveLink& link, int& FailedAttempts) {
+    if (FailedAttempts > kMostRepeats || link.portFaulted()) {
+        link.setTuningIdle(true);
+        return true;
+    }
+    ++FailedAttempts;
+    return false;
+}
+
+bool writeAll(DriveLink& link, const ParameterValues& values, const ParameterProgress& progress) {
+    bool allWritten = true;
+    for (int index = 0; index < kParameterCount; ++index) {
+        if (progress)
+            progress(index);
+        link.WriteRegister(kStation, RegisterOf(index),
+                           RawToSend(index, values[std::size_t(index)]));
+        if (link.ReplyError() != 0) {
+            allWritten = false;
+            if (link.portFaulted())
+                return false; // reported already; the remaining registers cannot be reached
+        }
+        if (index + 1 < kParameterCount)
+            link.WaitMs(kWriteGapMs);
+    }
+    return allWritten;
+}
+} // namespace
+
+std::optional<ParameterValues> ReadAllParameters(DriveLink& link,
+                                                 const ParameterProgress& progress) {
+    ParameterValues values{};
+    int FailedAttempts = 0;
+    for (int index = 0; index < kParameterCount; ++index) {
+        if (progress)
+            progress(index);
+        for (;;) {
+            link.SendRequest(kStation, kRead, RegisterOf(index), 1);
+            link.WaitMs(link.ReplyWaitMs());
+            link.ReceiveReply(kStation, kRead);
+            if (link.ReplyError() == 0 && !link.ReadValues().isEmpty())
+                break;
+            if (giveUp(link, FailedAttempts))
+                return std::nullopt;
+        }
+        link.WaitMs(link.ReplyWaitMs());
+        // The register's unsigned content, rebuilt from the signed decoding of the reply.
+        const auto raw = quint16(qint16(int(link.ReadValues().first())));
+        values[std::size_t(index)] = HeldFromRaw(index, raw);
+    }
+    return values;
+}
+
+bool WriteAllParameters(DriveLink& link, const ParameterValues& values,
+                        const ParameterProgress& progress) {
+    return writeAll(link, values, progress);
+}
+
+bool WriteFactoryDefaults(DriveLink& link, const ParameterProgress& progress) {
+    return writeAll(link, ParamDefaults(), progress);
+}
+
+bool CommitToEeprom(DriveLink& link) {
+    int FailedAttempts = 0;
+    for (;;) {
+        link.SendRequest(kStation, kWrite, reg::EepromCommit, 1);
+        link.WaitMs(link.ReplyWaitMs());
+        link.WaitMs(kEepromWriteMs);
+        link.ReceiveReply(kStation, kWrite);
+        link.WaitMs(kEepromSettleMs);
+        if (link.ReplyError() == 0)
+            break;
+        if (giveUp(link, FailedAttempts))
+            return false;
+    }
+    link.WaitMs(link.ReplyWaitMs());
+    return true;
+}
+
+} // namespace kiro

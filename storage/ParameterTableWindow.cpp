@@ -1,0 +1,368 @@
+#include "ParameterTableWindow.h"
+
+#include "ParameterFile.h"
+#include "ParameterFileDialogs.h"
+#include "ParameterTableIcons.h"
+#include "ParameterTableSequences.h"
+#include "ParameterTableTexts.h"
+#include "link/DriveLink.h"
+#include "shell/ShellState.h"
+#include "shell/Twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace kiro {
+
+namespace t = tabletexts;
+
+namespace {
+const QPoint kPlaceTwips(2000, 500);
+constexpr int kColumnWidthsTwips[4] = {1800, 1200, 1800, 1800};
+constexpr int kVisibleRows = 15;
+
+QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    return button;
+}
+} // namespace
+
+ParameterTableWindow::ParameterTableWindow(ShellState& state, ParameterFileDialogs& dialogs,
+                                           const QString& databasePath, QWidget* parent)
+    : QWidget(parent), state_(state), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(t::kCaption);
+    move(twips::toPixels(kPlaceTwips));
+    buildControls();
+    showHeadingsOnly();
+    if (!database_.open(databasePath))
+        state_.tell(t::kDatabaseFailed, QString());
+}
+
+ParameterTableWindow::~ParameterTableWindow() {
+    // The view's query must be gone before its connection closes.
+    grid_->setModel(nullptr);
+    tableModel_->clear();
+    database_.close();
+}
+
+void ParameterTableWindow::buildControls() {
+    grid_ = new QTableView(this);
+    grid_->setObjectName(QStringLiteral("MSHFlexGrid1"));
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->verticalHeader()->hide();
+    tableModel_ = new QSqlQueryModel(this);
+    plainModel_ = new QStandardItemModel(0, 4, this);
+
+    readButton_ = makeButton(QStringLiteral("readdata"), t::kRead, this);
+    writeButton_ = makeButton(QStringLiteral("writedata"), t::kWrite, this);
+    commitButton_ = makeButton(QStringLiteral("EEProm"), t::kCommit, this);
+    resetButton_ = makeButton(QStringLiteral("reset"), t::kReset, this);
+    connect(readButton_, &QPushButton::clicked, this, &ParameterTableWindow::readClicked);
+    connect(writeButton_, &QPushButton::clicked, this, &ParameterTableWindow::writeClicked);
+    connect(commitButton_, &QPushButton::clicked, this, &ParameterTableWindow::commitClicked);
+    connect(resetButton_, &QPushButton::clicked, this, &ParameterTableWindow::resetClicked);
+
+    label1_ = new QLabel(t::kCaption, this);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setAlignment(Qt::AlignCenter);
+
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* button : {readButton_, writeButton_, commitButton_, resetButton_})
+        buttons->addWidget(button);
+    buttons->addStretch();
+    auto* body = new QHBoxLayout;
+    body->addWidget(grid_, 1);
+    body->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(buildToolbar());
+    layout->addWidget(label1_);
+    layout->addLayout(body, 1);
+
+    // Room for all fifteen rows and the four columns, scroll bars included.
+    const int scrollBar = grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int frame = 2 * grid_->frameWidth();
+    int width = frame + scrollBar;
+    for (int twipsWide : kColumnWidthsTwips)
+        width += twips::toPixels(twipsWide);
+    const int height = frame + scrollBar + grid_->horizontalHeader()->sizeHint().height() +
+                       kVisibleRows * grid_->verticalHeader()->defaultSectionSize();
+    grid_->setMinimumSize(width, height);
+}
+
+QToolBar* ParameterTableWindow::buildToolbar() {
+    auto* toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->setIconSize(QSize(32, 32));
+    const QIcon icons[4] = {OpenFileIcon(), SaveFileIcon(), ChipIcon(), ExitIcon()};
+    void (ParameterTableWindow::*const handlers[4])() = {
+        &ParameterTableWindow::OpenParameterFile, &ParameterTableWindow::SaveParameterFile,
+        &ParameterTableWindow::commitFromToolbar, &ParameterTableWindow::closeWindow};
+    for (int index = 0; index < 4; ++index) {
+        const QString name = QStringLiteral("Toolbar1_%1").arg(index + 1);
+        QAction* button = toolbar->addAction(icons[index], t::kToolbarTexts[index]);
+        button->setObjectName(name);
+        if (QWidget* widget = toolbar->widgetForAction(button))
+            widget->setObjectName(name);
+        connect(button, &QAction::triggered, this, handlers[index]);
+    }
+    return toolbar;
+}
+
+void ParameterTableWindow::showHeadingsOnly() {
+    plainModel_->setRowCount(0);
+    for (int column = 0; column < 4; ++column)
+        plainModel_->setHeaderData(column, Qt::Horizontal, t::kHeadings[column]);
+    grid_->setModel(plainModel_);
+    for (int column = 0; column < 4; ++column)
+        grid_->setColumnWidth(column, twips::toPixels(kColumnWidthsTwips[column]));
+}
+
+// --- Locking ---------------------------------------------------------------------------------
+
+bool ParameterTableWindow::mayStart() const {
+    // Another window's sequence may be running on the link: the click is held off.
+    return !running_ && !gaveUp_ && !state_.linkBusy();
+}
+
+void ParameterTableWindow::lock(const QString& progress) {
+    running_ = true;
+    label1_->setText(progress);
+    label1_->show();
+    for (QPushButton* button : {readButton_, writeButton_, commitButton_, resetButton_})
+        button->setEnabled(false);
+    setEnabled(false);
+}
+
+void ParameterTableWindow::hideProgress() {
+    label1_->hide();
+}
+
+void ParameterTableWindow::unlock() {
+    label1_->hide();
+    label1_->clear();
+    setEnabled(true);
+    for (QPushButton* button : {readButton_, writeButton_, commitButton_, resetButton_})
+        button->setEnabled(true);
+}
+
+void ParameterTableWindow::giveUp() {
+    // The link has failed: the window stays disabled and the user is asked to restart.
+    const LinkVariant& link = state_.link().variant();
+    state_.tell(link.failureMessage, link.failureTitle);
+    gaveUp_ = true;
+}
+
+void ParameterTableWindow::finished() {
+    running_ = false;
+    if (closePending_)
+        QTimer::singleShot(0, this, &ParameterTableWindow::closeWindow);
+}
+
+// --- Operations ----------------------------------------------------------------------------
+
+void ParameterTableWindow::readClicked() {
+    if (!mayStart())
+        return;
+    DriveLink& link = state_.link();
+    DriveLink::Session session(link);
+    lock(t::kReading);
+    const auto values = ReadAllParameters(link);
+    if (!values) {
+        // The table and the held set stay as they were.
+        giveUp();
+        finished();
+        return;
+    }
+    held_.ParamValues = *values;
+    RewriteParameterTable();
+    unlock();
+    DataLoaded_ = true;
+    RefreshTableView();
+    state_.tell(t::kReadDone, t::kReadDoneTitle, Prompt::Icon::Information);
+    finished();
+}
+
+void ParameterTableWindow::writeClicked() {
+    if (!mayStart())
+        return;
+    if (!DataLoaded_) {
+        state_.tell(t::kNothingHeld, t::kNothingHeldTitle, Prompt::Icon::Information);
+        return;
+    }
+    const PromptAnswer answer = state_.prompter().ask(Prompt{
+        t::kConfirmWrite, t::kConfirmWriteTitle, Prompt::Icon::None, Prompt::Buttons::YesNo});
+    if (answer != PromptAnswer::Yes || !mayStart())
+        return;
+    DriveLink& link = state_.link();
+    DriveLink::Session session(link);
+    lock(t::kWritingChip);
+    const bool allWritten = WriteAllParameters(link, held_.ParamValues);
+    hideProgress();
+    state_.tell(allWritten ? t::kWriteDone : t::kWriteFailed, t::kPrompt);
+    unlock();
+    finished();
+}
+
+void ParameterTableWindow::commitClicked() {
+    if (!mayStart())
+        return;
+    if (!DataLoaded_) {
+        state_.tell(t::kNothingHeld, t::kNothingHeldTitle, Prompt::Icon::Information);
+        return;
+    }
+    commitAfterConfirmation();
+}
+
+void ParameterTableWindow::commitFromToolbar() {
+    if (!mayStart())
+        return;
+    if (!DataLoaded_) {
+        state_.tell(t::kNothingToSave, t::kNothingToCommitTitle, Prompt::Icon::Information);
+        return;
+    }
+    commitAfterConfirmation();
+}
+
+void ParameterTableWindow::commitAfterConfirmation() {
+    const PromptAnswer answer =
+        state_.prompter().ask(Prompt{t::kConfirmCommit, t::kConfirmCommitTitle,
+                                     Prompt::Icon::Information, Prompt::Buttons::YesNo});
+    if (answer != PromptAnswer::Yes || !mayStart())
+        return;
+    DriveLink& link = state_.link();
+    DriveLink::Session session(link);
+    lock(t::kWritingChip);
+    if (!CommitToEeprom(link)) {
+        giveUp();
+        finished();
+        return;
+    }
+    hideProgress();
+    state_.tell(t::kCommitDone, t::kPrompt);
+    unlock();
+    finished();
+}
+
+void ParameterTableWindow::resetClicked() {
+    if (!mayStart())
+        return;
+    const PromptAnswer answer =
+        state_.prompter().ask(Prompt{t::kConfirmReset, t::kConfirmResetTitle,
+                                     Prompt::Icon::Information, Prompt::Buttons::YesNo});
+    if (answer != PromptAnswer::Yes || !mayStart())
+        return;
+    DriveLink& link = state_.link();
+    DriveLink::Session session(link);
+    lock(t::kWritingDrive);
+    // Defaults that did not all arrive are not committed: the EEPROM keeps what it held.
+    const bool allWritten = WriteFactoryDefaults(link);
+    if (allWritten && !CommitToEeprom(link)) {
+        giveUp();
+        finished();
+        return;
+    }
+    hideProgress();
+    state_.tell(allWritten ? t::kResetDone : t::kResetFailed, t::kPrompt);
+    unlock();
+    finished();
+}
+
+void ParameterTableWindow::OpenParameterFile() {
+    if (running_ || gaveUp_)
+        return;
+    const QString path = dialogs_.openFileName(this, t::kFileFilter);
+    if (path.isEmpty())
+        return;
+    const ParameterFileReading reading = ReadParameterFile(path);
+    if (!reading.set)
+        return; // a file that does not convert as a whole changes nothing
+    held_ = *reading.set;
+    RewriteParameterTable();
+    RefreshTableView();
+    DataLoaded_ = true;
+}
+
+void ParameterTableWindow::SaveParameterFile() {
+    if (running_ || gaveUp_)
+        return;
+    if (!DataLoaded_) {
+        state_.tell(t::kNothingToSave, t::kNothingToSaveTitle, Prompt::Icon::Information);
+        return;
+    }
+    const QString path = dialogs_.saveFileName(this, t::kFileFilter);
+    if (path.isEmpty())
+        return;
+    if (!WriteParameterFile(path, held_))
+        state_.tell(t::kSaveFailed, t::kNothingToSaveTitle, Prompt::Icon::Warning);
+}
+
+void ParameterTableWindow::closeWindow() {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->close();
+    else
+        close();
+}
+
+void ParameterTableWindow::closeEvent(QCloseEvent* event) {
+    // Closing in the middle of a sequence would pull the window out from under it: the close
+    // takes effect once the sequence has ended.
+    if (running_) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// --- The table -------------------------------------------------------------------------------
+
+void ParameterTableWindow::RewriteParameterTable() {
+    tableIsCurrent_ = database_.isOpen() && database_.rewrite(held_);
+    if (database_.isOpen() && !tableIsCurrent_)
+        state_.tell(t::kDatabaseWriteFailed, QString(), Prompt::Icon::Warning);
+}
+
+void ParameterTableWindow::RefreshTableView() {
+    grid_->setModel(nullptr);
+    tableModel_->clear();
+    if (tableIsCurrent_) {
+        tableModel_->setQuery(QSqlQuery(ParameterDatabase::kSelectAll, database_.connection()));
+        grid_->setModel(tableModel_);
+    } else {
+        // Without a store that holds the set, the grid shows the held set itself, under the
+        // table's column names.
+        plainModel_->setRowCount(kParameterCount);
+        const QString columns[4] = {QStringLiteral("参数名称"), QStringLiteral("实际参数值"),
+                                    QStringLiteral("参数有效范围"), QStringLiteral("默认参数值")};
+        for (int index = 0; index < kParameterCount; ++index) {
+            const auto i = std::size_t(index);
+            const QString cells[4] = {held_.ParamNames[i], ShortestDecimal(held_.ParamValues[i]),
+                                      ParamRanges()[i], ShortestDecimal(ParamDefaults()[i])};
+            for (int column = 0; column < 4; ++column)
+                plainModel_->setItem(index, column, new QStandardItem(cells[column]));
+        }
+        for (int column = 0; column < 4; ++column)
+            plainModel_->setHeaderData(column, Qt::Horizontal, columns[column]);
+        grid_->setModel(plainModel_);
+    }
+    for (int column = 0; column < 4; ++column)
+        grid_->setColumnWidth(column, twips::toPixels(kColumnWidthsTwips[column]));
+}
+
+} // namespace kiro
