@@ -3,6 +3,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,6 +66,29 @@ private slots:
         startDrive();
     }
     void cleanupTestCase() { stopDrive(); }
+
+    // A bench without a bus monitor reads the frames off the trace: the request exactly as sent,
+    // then the reply, each with its time stamp; the result stays on standard output alone.
+    void traceShowsEveryFrame() {
+        const Run run = qzcli(QStringList{"--trace"} + on() + QStringList{"write", "31", "2560"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QStringLiteral("31 := 2560\n"));
+        const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 2, qPrintable(run.err));
+        const QRegularExpression sent(
+            QStringLiteral("^ *\\d+ ms > 01 06 00 1F 0A 00 ([0-9A-F]{2} ){1}[0-9A-F]{2}$"));
+        QVERIFY2(sent.match(lines.first()).hasMatch(), qPrintable(lines.first()));
+        QVERIFY2(run.err.contains(QStringLiteral(" ms < 01 06 00 1F 0A 00")), qPrintable(run.err));
+    }
+
+    void versionAndHelpNeedNoPort() {
+        Run run = qzcli({"--version"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QStringLiteral("qzcli " KIROTUNE_VERSION "\n"));
+        run = qzcli({"--help"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.err.contains(QStringLiteral("usage:")));
+    }
 
     void writeThenReadBack() {
         Run run = qzcli(on() + QStringList{"write", "31", "2560"});
