@@ -2,6 +2,7 @@
 
 #include "link/DriveLink.h"
 #include "link/RegisterMap.h"
+#include "link/RetriedTransaction.h"
 
 namespace kiro {
 
@@ -15,17 +16,13 @@ constexpr int kLinkMarginMs = 30; // the margin that ReplyWaitMs itself adds
 } // namespace
 
 bool CurrentLoopTransactions::run(const Request& request) {
-    for (int attempt = 0;; ++attempt) {
+    const bool answered = RetriedTransaction(link_, kAttempts, [&] {
         link_.SendRequest(kStation, request.function, request.address, request.value());
         link_.WaitMs(link_.ReplyWaitMs(request.factor) - kLinkMarginMs + request.marginMs);
         link_.ReceiveReply(kStation, request.function);
-        if (link_.ReplyError() == 0)
-            break;
-        // A port that has gone away has been reported already; asking it again would only stack
-        // up the same message.
-        if (attempt >= kAttempts - 1 || link_.portFaulted())
-            return false;
-    }
+    });
+    if (!answered)
+        return false;
     if (request.settle == Settle::Yes)
         link_.WaitMs(link_.ReplyWaitMs());
     return true;

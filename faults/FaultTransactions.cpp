@@ -2,6 +2,7 @@
 
 #include "link/DriveLink.h"
 #include "link/RegisterMap.h"
+#include "link/RetriedTransaction.h"
 
 namespace kiro {
 
@@ -16,23 +17,11 @@ constexpr int kClearCurrentFactor = 10;
 constexpr int kClearHistoryFactor = 25;
 constexpr int kClearExtraWaitMs = 120;
 
-// Repeats an attempt until the drive answered correctly or the attempts are used up. A port that
-// has gone away has been reported already; asking it again would only repeat that message.
-template <typename Attempt> bool retried(DriveLink& link, Attempt attempt) {
-    for (int counter = 0;; ++counter) {
-        attempt();
-        if (link.ReplyError() == 0)
-            return true;
-        if (counter >= kFaultAttempts - 1 || link.portFaulted())
-            return false;
-    }
-}
-
 } // namespace
 
 std::optional<FaultWords> ReadFaultWords(DriveLink& link) {
     DriveLink::Session session(link);
-    const bool answered = retried(link, [&link] {
+    const bool answered = RetriedTransaction(link, kFaultAttempts, [&link] {
         link.SendRequest(kStation, kRead, reg::FaultWordsFirst, reg::FaultWordCount);
         link.WaitMs(link.ReplyWaitMs());
         link.ReceiveReply(kStation, kRead);
@@ -49,7 +38,7 @@ bool ClearFaults(DriveLink& link, FaultClear which) {
     DriveLink::Session session(link);
     const int command = int(which);
     const int factor = which == FaultClear::History ? kClearHistoryFactor : kClearCurrentFactor;
-    return retried(link, [&] {
+    return RetriedTransaction(link, kFaultAttempts, [&] {
         link.SendRequest(kStation, kWrite, reg::FaultClear, float(command));
         link.WaitMs(link.ReplyWaitMs(factor));
         link.WaitMs(kClearExtraWaitMs);

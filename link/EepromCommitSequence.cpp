@@ -2,20 +2,19 @@
 
 #include "DriveLink.h"
 #include "RegisterMap.h"
+#include "RetriedTransaction.h"
 
 namespace kiro {
 
 bool EepromCommitSequence::run(DriveLink& link) {
-    for (int attempt = 1;; ++attempt) {
+    const bool answered = RetriedTransaction(link, kAttempts, [&link] {
         link.SendRequest(1, 6, reg::EepromCommit, 1);
         link.WaitMs(link.ReplyWaitMs());
         link.WaitMs(kExtraWaitMs);
         link.ReceiveReply(1, 6);
-        if (link.ReplyError() == 0)
-            break;
-        if (attempt >= kAttempts || link.portFaulted())
-            return false;
-    }
+    });
+    if (!answered)
+        return false;
     link.WaitMs(link.ReplyWaitMs());
     return true;
 }

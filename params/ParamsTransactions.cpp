@@ -1,6 +1,7 @@
 #include "ParamsTransactions.h"
 
 #include "link/DriveLink.h"
+#include "link/RetriedTransaction.h"
 
 namespace kiro {
 
@@ -11,16 +12,11 @@ constexpr quint8 kWrite = 6;
 } // namespace
 
 bool ParamsTransactions::transact(quint8 function, quint16 address, float value, int attempts) {
-    for (int attempt = 1; attempt <= attempts; ++attempt) {
+    return RetriedTransaction(link_, attempts, [&] {
         link_.SendRequest(kStation, function, address, value);
         link_.WaitMs(link_.ReplyWaitMs());
         link_.ReceiveReply(kStation, function);
-        if (link_.ReplyError() == 0)
-            return true;
-        if (link_.portFaulted())
-            return false;
-    }
-    return false;
+    });
 }
 
 std::optional<quint16> ParamsTransactions::read(quint16 address) {
