@@ -1,18 +1,14 @@
 // "qzcli step" as a bench script runs it: against qzdrive-sim on a real pseudo-terminal, its CSV on
 // standard output, its messages and exit codes, and what it leaves in the drive.
 
+#include "tests/support/DriveProcess.h"
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 } // namespace
 
@@ -20,37 +16,17 @@ class StepCommandTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir config_;
-    QProcess drive_;
-
-    QString portLink() const {
-        return config_.path() + QStringLiteral("/Kirotune/dosdevices/COM1");
-    }
+    DriveProcess drive_{QStringLiteral(KIROTUNE_SIM_PATH)};
 
     void startDrive(const QString& variant, const QStringList& extra = {}) {
-        stopDrive();
-        QFile::remove(portLink());
-        drive_.start(QStringLiteral(KIROTUNE_SIM_PATH),
-                     QStringList{"--variant", variant, "--port", "COM1"} + extra);
-        QVERIFY(drive_.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portLink()).isSymLink(), 10000);
+        QVERIFY(drive_.start(QStringList{"--variant", variant} + extra));
     }
 
-    void stopDrive() {
-        if (drive_.state() == QProcess::NotRunning)
-            return;
-        drive_.terminate();
-        if (!drive_.waitForFinished(5000))
-            drive_.kill();
-        drive_.waitForFinished(5000);
-    }
+    void stopDrive() { drive_.stop(); }
 
     static Run qzcli(const QString& variant, const QStringList& args) {
-        QProcess process;
-        process.start(QStringLiteral(KIROTUNE_QZCLI_PATH),
-                      QStringList{"--variant", variant, "--port", "COM1"} + args);
-        process.waitForFinished(60000);
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return RunProgram(QStringLiteral(KIROTUNE_QZCLI_PATH),
+                          QStringList{"--variant", variant, "--port", "COM1"} + args);
     }
 
     static int registerOf(const QString& variant, int address) {

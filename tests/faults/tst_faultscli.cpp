@@ -2,27 +2,18 @@
 // pseudo-terminal: the words and their fault names, the two clears, and the settings that share
 // the fault words' addresses left as they were.
 
+#include "tests/support/DriveProcess.h"
 #include "tests/support/PrivateConfigMain.h"
 
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 Run run(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    process.waitForFinished(30000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return RunProgram(program, args);
 }
 
 QString linesOf(const QStringList& lines) {
@@ -37,30 +28,11 @@ const QStringList kZeroWords{"0 0x0000", "1 0x0000", "2 0x0000", "3 0x0000", "4 
 class FaultsCliTest : public QObject {
     Q_OBJECT
 
-    QProcess drive_;
+    DriveProcess drive_{QStringLiteral(KIROTUNE_SIM_PATH)};
 
-    static QString portLink() {
-        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-               QStringLiteral("/Kirotune/dosdevices/COM1");
-    }
+    bool startDrive(const QStringList& args) { return drive_.start(args); }
 
-    bool startDrive(const QStringList& args) {
-        stopDrive();
-        QFile::remove(portLink());
-        drive_.start(QStringLiteral(KIROTUNE_SIM_PATH), QStringList{"--port", "COM1"} + args);
-        if (!drive_.waitForStarted())
-            return false;
-        return QTest::qWaitFor([] { return QFileInfo(portLink()).isSymLink(); }, 10000);
-    }
-
-    void stopDrive() {
-        if (drive_.state() == QProcess::NotRunning)
-            return;
-        drive_.terminate();
-        if (!drive_.waitForFinished(5000))
-            drive_.kill();
-        drive_.waitForFinished(5000);
-    }
+    void stopDrive() { drive_.stop(); }
 
     static Run qzcli(const QString& variant, const QStringList& args) {
         return run(QStringLiteral(KIROTUNE_QZCLI_PATH),

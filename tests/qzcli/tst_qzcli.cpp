@@ -1,8 +1,8 @@
 // qzcli as a script sees it: its output, its messages and its exit codes, against qzdrive-sim on a
 // real pseudo-terminal.
 
+#include "tests/support/DriveProcess.h"
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -11,11 +11,7 @@
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 } // namespace
 
@@ -23,36 +19,16 @@ class QzcliTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir config_;
-    QProcess drive_;
-
-    QString portLink() const {
-        return config_.path() + QStringLiteral("/Kirotune/dosdevices/COM1");
-    }
+    DriveProcess drive_{QStringLiteral(KIROTUNE_SIM_PATH)};
 
     void startDrive(const QStringList& extra = {}) {
-        stopDrive();
-        QFile::remove(portLink());
-        drive_.start(QStringLiteral(KIROTUNE_SIM_PATH),
-                     QStringList{"--variant", "x7", "--port", "COM1"} + extra);
-        QVERIFY(drive_.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portLink()).isSymLink(), 10000);
+        QVERIFY(drive_.start(QStringList{"--variant", "x7"} + extra));
     }
 
-    void stopDrive() {
-        if (drive_.state() == QProcess::NotRunning)
-            return;
-        drive_.terminate();
-        if (!drive_.waitForFinished(5000))
-            drive_.kill();
-        drive_.waitForFinished(5000);
-    }
+    void stopDrive() { drive_.stop(); }
 
     Run qzcli(const QStringList& args) {
-        QProcess process;
-        process.start(QStringLiteral(KIROTUNE_QZCLI_PATH), args);
-        process.waitForFinished(30000);
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return RunProgram(QStringLiteral(KIROTUNE_QZCLI_PATH), args);
     }
 
     static QStringList on(const QString& port = QStringLiteral("COM1")) {
@@ -139,7 +115,7 @@ private slots:
         QCOMPARE(run.exitCode, 3);
         QCOMPARE(run.err, QStringLiteral("qzcli: COM99 (/dev/ttyS98): no such port\n"));
 
-        QSerialPort holder(QFileInfo(portLink()).symLinkTarget());
+        QSerialPort holder(QFileInfo(drive_.portLink()).symLinkTarget());
         QVERIFY(holder.open(QIODevice::ReadWrite));
         run = qzcli(on() + QStringList{"read", "0"});
         holder.close();

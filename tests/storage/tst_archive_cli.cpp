@@ -1,19 +1,15 @@
 // qzcli's archive command as a script sees it: files, messages and exit codes, against
 // qzdrive-sim on a real pseudo-terminal.
 
+#include "tests/support/DriveProcess.h"
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 QByteArray readFile(const QString& path) {
     QFile file(path);
@@ -38,37 +34,18 @@ class ArchiveCliTest : public QObject {
 
     QTemporaryDir config_;
     QTemporaryDir files_;
-    QProcess drive_;
+    DriveProcess drive_{QStringLiteral(KIROTUNE_SIM_PATH)};
 
-    QString portLink() const {
-        return config_.path() + QStringLiteral("/Kirotune/dosdevices/COM1");
-    }
     QString file(const QString& name) const { return files_.filePath(name); }
 
     void startDrive(const QStringList& extra = {}) {
-        stopDrive();
-        QFile::remove(portLink());
-        drive_.start(QStringLiteral(KIROTUNE_SIM_PATH),
-                     QStringList{"--variant", "x7", "--port", "COM1"} + extra);
-        QVERIFY(drive_.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portLink()).isSymLink(), 10000);
+        QVERIFY(drive_.start(QStringList{"--variant", "x7"} + extra));
     }
 
-    void stopDrive() {
-        if (drive_.state() == QProcess::NotRunning)
-            return;
-        drive_.terminate();
-        if (!drive_.waitForFinished(5000))
-            drive_.kill();
-        drive_.waitForFinished(5000);
-    }
+    void stopDrive() { drive_.stop(); }
 
     Run qzcli(const QStringList& args) {
-        QProcess process;
-        process.start(QStringLiteral(KIROTUNE_QZCLI_PATH), args);
-        process.waitForFinished(60000);
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return RunProgram(QStringLiteral(KIROTUNE_QZCLI_PATH), args);
     }
 
 private slots:

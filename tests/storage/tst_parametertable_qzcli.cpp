@@ -3,20 +3,16 @@
 // both drives.
 
 #include "ParameterTableRig.h"
+#include "tests/support/DriveProcess.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
@@ -35,37 +31,17 @@ class ParameterTableQzcliTest : public QObject {
 
     QTemporaryDir config_;
     QTemporaryDir files_;
-    QProcess drive_;
-
-    QString portLink() const {
-        return config_.path() + QStringLiteral("/Kirotune/dosdevices/COM4");
-    }
+    DriveProcess drive_{QStringLiteral(KIROTUNE_SIM_PATH), QStringLiteral("COM4")};
 
     void startDrive(const QString& variant, const QStringList& extra = {}) {
-        stopDrive();
-        QFile::remove(portLink());
-        drive_.start(QStringLiteral(KIROTUNE_SIM_PATH),
-                     QStringList{"--variant", variant, "--port", "COM4"} + extra);
-        QVERIFY(drive_.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portLink()).isSymLink(), 10000);
+        QVERIFY(drive_.start(QStringList{"--variant", variant} + extra));
     }
 
-    void stopDrive() {
-        if (drive_.state() == QProcess::NotRunning)
-            return;
-        drive_.terminate();
-        if (!drive_.waitForFinished(5000))
-            drive_.kill();
-        drive_.waitForFinished(5000);
-    }
+    void stopDrive() { drive_.stop(); }
 
     Run qzcli(const QString& variant, const QStringList& args) {
-        QProcess process;
-        process.start(QStringLiteral(KIROTUNE_QZCLI_PATH),
-                      QStringList{"--variant", variant, "--port", "COM4"} + args);
-        process.waitForFinished(60000);
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return RunProgram(QStringLiteral(KIROTUNE_QZCLI_PATH),
+                          QStringList{"--variant", variant, "--port", drive_.port()} + args);
     }
 
     int reg(int address) {
