@@ -9,6 +9,7 @@
 #include "sim/DriveModel.h"
 #include "sim/SimulatedSerialPort.h"
 #include "tests/support/PromptRecorder.h"
+#include "tests/support/TunerOnVirtualClock.h"
 #include "tests/support/VirtualClock.h"
 
 #include <QAbstractButton>
@@ -23,22 +24,9 @@ namespace kiro::test {
 // A tuner with the fault query window installed, the simulated drive on its port and the link
 // open, on the virtual clock: the link's waits advance the clock and run onEvents, and Qt's own
 // timers never fire by themselves, so a test makes Timer1 tick when it wants a blink.
-struct FaultRig {
+struct FaultRig : TunerOnVirtualClock {
     explicit FaultRig(const QString& variantName)
-        : variant(*Variant::byName(variantName)), drive(variant.link->layout), port(drive, clock),
-          link(port, clock, prompts, *variant.link), state(link, prompts, variant) {
-        window = std::make_unique<MainWindow>(state);
-        installFaultWindow(*window);
-        window->resize(1000, 700);
-        window->show();
-        // The port as the communication window leaves it.
-        port.setPortNumber(1);
-        port.setSettings(QStringLiteral("38400,n,8,1"));
-        port.setBinaryInput(true);
-        port.open();
-        link.setBaudKilo(38);
-        state.announcePortOpened();
-    }
+        : TunerOnVirtualClock(variantName, installFaultWindow, QSize(1000, 700)) {}
 
     QWidget* form() const { return window->findChild<QWidget*>(QStringLiteral("Form4")); }
     QMdiSubWindow* frame() const {
@@ -81,15 +69,6 @@ struct FaultRig {
 
     // The fault words the drive holds, column 0 first; the rest hold none.
     void setFaultWords(const QVector<quint16>& words) { drive.faults().setWords(words); }
-
-    const Variant& variant;
-    sim::DriveModel drive;
-    VirtualClock clock;
-    sim::SimulatedSerialPort port;
-    PromptRecorder prompts;
-    DriveLink link;
-    ShellState state;
-    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace kiro::test

@@ -11,6 +11,7 @@
 #include "sim/DriveModel.h"
 #include "sim/SimulatedSerialPort.h"
 #include "tests/support/PromptRecorder.h"
+#include "tests/support/TunerOnVirtualClock.h"
 #include "tests/support/VirtualClock.h"
 
 #include <QAction>
@@ -26,22 +27,9 @@ namespace kiro::test {
 // A tuner with the parameter settings window installed, its port open on the in-process drive,
 // and a virtual clock: the link's waits take no real time and a test can act at an exact moment
 // of a transaction through clock.onEvents.
-struct ParamsRig {
+struct ParamsRig : TunerOnVirtualClock {
     explicit ParamsRig(const QString& variantName)
-        : variant(*Variant::byName(variantName)), drive(variant.link->layout), port(drive, clock),
-          link(port, clock, prompts, *variant.link), state(link, prompts, variant) {
-        window = std::make_unique<MainWindow>(state);
-        installParameterWindow(*window);
-        window->resize(1100, 800);
-        window->show();
-        // The port as the communication window leaves it after opening.
-        port.setPortNumber(1);
-        port.setSettings(QStringLiteral("38400,n,8,1"));
-        port.setBinaryInput(true);
-        port.open();
-        link.setBaudKilo(38);
-        state.announcePortOpened();
-    }
+        : TunerOnVirtualClock(variantName, installParameterWindow, QSize(1100, 800)) {}
 
     // 调试 -> 参数设定: runs the read-back and shows the window.
     ParameterWindow* open() {
@@ -89,15 +77,6 @@ struct ParamsRig {
     }
 
     bool lampBusy() const { return window->lamp().showsBusy(); }
-
-    const Variant& variant;
-    sim::DriveModel drive;
-    VirtualClock clock;
-    sim::SimulatedSerialPort port;
-    PromptRecorder prompts;
-    DriveLink link;
-    ShellState state;
-    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace kiro::test
