@@ -23,19 +23,4 @@ cmake --build "$build"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="halt_on_error=1:detect_stack_use_after_return=1:strict_init_order=1:detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-log=$(mktemp -t kirotune-sanitize.XXXXXX.log)
-trap 'rm -f "$log"' EXIT
-if ctest --test-dir "$build" --output-on-failure --timeout 900 "$@" 2>&1 | tee "$log"; then
-    exit 0
-fi
-
-# Now and then LeakSanitizer's own tracer dies while it stops the program's threads at exit
-# ("LeakSanitizer has encountered a fatal error"): a failure of the tool, not a report about our
-# code. Only then are the failed programs run once more; any real report fails the run at once.
-if grep -q "LeakSanitizer has encountered a fatal error" "$log" &&
-    ! grep -Eq "ERROR: (AddressSanitizer|LeakSanitizer: detected)|runtime error:" "$log"; then
-    echo "LeakSanitizer failed in itself; running the failed tests once more."
-    ctest --test-dir "$build" --output-on-failure --timeout 900 --rerun-failed
-else
-    exit 1
-fi
+ctest --test-dir "$build" --output-on-failure --timeout 900 "$@"
