@@ -53,7 +53,7 @@ QRect rectOf(QPoint twips, int widthTwips, int heightTwips) {
     return QRect(twips::toPixels(twips), twips::toPixels(QSize(widthTwips, heightTwips)));
 }
 
-const ParamsVariant::Entry& entrySpec(const ParamsVariant& table, int index) {
+const ParamsVariant::Entry& entryAt(const ParamsVariant& table, int index) {
     for (const ParamsVariant::Entry& entry : table.entries)
         if (entry.index == index)
             return entry;
@@ -70,16 +70,16 @@ ConfigurationZone::ConfigurationZone(ParameterWindow& window, QWidget* parent)
 }
 
 void ConfigurationZone::buildEntries() {
-    for (const ParamsVariant::Entry& spec : window_.table().entries) {
-        auto* box = new QLineEdit(spec.designText, this);
-        box->setObjectName(QStringLiteral("Text1_%1").arg(spec.index));
-        box->setGeometry(rectOf(spec.boxTwips, spec.boxWidthTwips, kRowHeightTwips));
-        auto* label = new QLabel(spec.label, this);
+    for (const ParamsVariant::Entry& entry : window_.table().entries) {
+        auto* box = new QLineEdit(entry.designText, this);
+        box->setObjectName(QStringLiteral("Text1_%1").arg(entry.index));
+        box->setGeometry(rectOf(entry.boxTwips, entry.boxWidthTwips, kRowHeightTwips));
+        auto* label = new QLabel(entry.label, this);
         label->setGeometry(
-            rectOf(spec.labelTwips, spec.boxTwips.x() - spec.labelTwips.x(), kRowHeightTwips));
+            rectOf(entry.labelTwips, entry.boxTwips.x() - entry.labelTwips.x(), kRowHeightTwips));
         label->setBuddy(box);
-        entries_[spec.index] = box;
-        const int index = spec.index;
+        entries_[entry.index] = box;
+        const int index = entry.index;
         new EntryKeys(box, [this, index, box] {
             if (!window_.accepting())
                 return;
@@ -90,15 +90,15 @@ void ConfigurationZone::buildEntries() {
 }
 
 void ConfigurationZone::buildOptionGroups() {
-    for (const ParamsVariant::OptionGroup& spec : window_.table().optionGroups) {
-        const GroupText& text = kGroups[spec.index];
+    for (const ParamsVariant::OptionGroup& optionGroup : window_.table().optionGroups) {
+        const GroupText& text = kGroups[optionGroup.index];
         auto* group = new QGroupBox(text.caption, this);
-        group->setObjectName(QStringLiteral("Frame2_%1").arg(spec.index));
+        group->setObjectName(QStringLiteral("Frame2_%1").arg(optionGroup.index));
         group->setStyleSheet(QStringLiteral("QGroupBox { color: blue; }"));
-        group->setGeometry(rectOf(spec.twips, spec.widthTwips, kGroupHeightTwips));
-        const int half = spec.widthTwips / 2;
+        group->setGeometry(rectOf(optionGroup.twips, optionGroup.widthTwips, kGroupHeightTwips));
+        const int half = optionGroup.widthTwips / 2;
         for (int side = 0; side < 2; ++side) {
-            const int option = 2 * spec.index + side;
+            const int option = 2 * optionGroup.index + side;
             auto* button = new QRadioButton(side == 0 ? text.clear : text.set, group);
             button->setObjectName(QStringLiteral("Option1_%1").arg(option));
             button->setGeometry(rectOf(QPoint(kButtonInsetTwips + side * half, kButtonTopTwips),
@@ -107,7 +107,7 @@ void ConfigurationZone::buildOptionGroups() {
             button->installEventFilter(this);
             options_[option] = button;
         }
-        group->setEnabled(spec.enabled);
+        group->setEnabled(optionGroup.enabled);
     }
 }
 
@@ -141,43 +141,44 @@ bool ConfigurationZone::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ConfigurationZone::showReadBack(int index, quint16 value) {
-    const ParamsVariant::Entry& spec = entrySpec(window_.table(), index);
+    const ParamsVariant::Entry& entry = entryAt(window_.table(), index);
     QLineEdit* box = entries_.value(index);
     if (!box)
         return;
-    if (spec.amps) {
+    if (entry.amps) {
         const float amps = window_.state().link().FromQ10(value);
-        window_.params()[spec.slot] = amps;
+        window_.params()[entry.slot] = amps;
         box->setText(QString::number(amps, 'f', 2));
     } else {
-        window_.params()[spec.slot] = value;
+        window_.params()[entry.slot] = value;
         box->setText(DecimalText(value));
     }
 }
 
 void ConfigurationZone::commitEntry(int index, const QString& typed) {
-    const ParamsVariant::Entry& spec = entrySpec(window_.table(), index);
+    const ParamsVariant::Entry& entry = entryAt(window_.table(), index);
     QLineEdit* box = entries_.value(index);
     box->setText(typed);
-    if (const std::optional<QString> replacement = spec.rule.replacementFor(LeadingNumber(typed))) {
+    if (const std::optional<QString> replacement =
+            entry.rule.replacementFor(LeadingNumber(typed))) {
         box->setText(*replacement);
-        window_.tell(spec.rule.message, window_.noticeTitle());
+        window_.tell(entry.rule.message, window_.noticeTitle());
     }
     const double value = LeadingNumber(box->text());
     float sent = float(value);
-    if (spec.amps) {
+    if (entry.amps) {
         sent = window_.state().link().ToQ10(float(value));
     } else {
-        window_.params()[spec.slot] = float(value);
+        window_.params()[entry.slot] = float(value);
     }
-    if (!window_.drive().write(spec.reg, sent, ParamsTransactions::kAttempts,
+    if (!window_.drive().write(entry.reg, sent, ParamsTransactions::kAttempts,
                                ParamsTransactions::Settle::Wait)) {
         window_.giveUp();
         return;
     }
-    if (!spec.readsBack)
+    if (!entry.readsBack)
         return;
-    const std::optional<quint16> back = window_.drive().read(spec.reg);
+    const std::optional<quint16> back = window_.drive().read(entry.reg);
     if (!back) {
         window_.giveUp();
         return;

@@ -55,34 +55,34 @@ InternalTestZone::InternalTestZone(ParameterWindow& window, QWidget* parent)
     setObjectName(QStringLiteral("Frame1_4"));
     if (window_.table().generator)
         buildGenerator(*window_.table().generator);
-    for (const ParamsVariant::TestEntry& spec : window_.table().testEntries)
-        addEntry(spec);
+    for (const ParamsVariant::TestEntry& entry : window_.table().testEntries)
+        addEntry(entry);
     if (window_.table().generator)
         buildButtons(*window_.table().generator);
 }
 
-void InternalTestZone::addEntry(const ParamsVariant::TestEntry& spec) {
-    auto* label = new QLabel(spec.label, this);
-    label->setObjectName(labelNameOf(spec.index));
+void InternalTestZone::addEntry(const ParamsVariant::TestEntry& entry) {
+    auto* label = new QLabel(entry.label, this);
+    label->setObjectName(labelNameOf(entry.index));
     // A label stands above its entry (jog) or to its left (generator).
-    const bool above = spec.boxTwips.x() == spec.labelTwips.x();
-    const int labelWidth = above ? spec.boxWidthTwips : spec.boxTwips.x() - spec.labelTwips.x();
-    label->setGeometry(rectOf(spec.labelTwips, QSize(labelWidth, kRowHeightTwips)));
-    auto* box = new QLineEdit(spec.designText, this);
-    box->setObjectName(QStringLiteral("Text4_%1").arg(spec.index));
-    box->setGeometry(rectOf(spec.boxTwips, QSize(spec.boxWidthTwips, kRowHeightTwips)));
+    const bool above = entry.boxTwips.x() == entry.labelTwips.x();
+    const int labelWidth = above ? entry.boxWidthTwips : entry.boxTwips.x() - entry.labelTwips.x();
+    label->setGeometry(rectOf(entry.labelTwips, QSize(labelWidth, kRowHeightTwips)));
+    auto* box = new QLineEdit(entry.designText, this);
+    box->setObjectName(QStringLiteral("Text4_%1").arg(entry.index));
+    box->setGeometry(rectOf(entry.boxTwips, QSize(entry.boxWidthTwips, kRowHeightTwips)));
     label->setBuddy(box);
-    const int index = spec.index;
+    const int index = entry.index;
     entries_[index] = box;
-    if (spec.rule) {
-        rules_[index] = *spec.rule;
+    if (entry.rule) {
+        rules_[index] = *entry.rule;
         connect(box, &QLineEdit::textChanged, this, [this, index] { checkRange(index); });
     }
-    if (!spec.reg) {
+    if (!entry.reg) {
         new EntryKeys(box, {}); // such values go to the drive only with the start
         return;
     }
-    const quint16 address = *spec.reg;
+    const quint16 address = *entry.reg;
     new EntryKeys(box, [this, index, address, box] {
         if (!window_.accepting())
             return;

@@ -34,7 +34,7 @@ public:
     bool stopShown() const;
 
 private:
-    void addEntry(const ParamsVariant::TestEntry& spec);
+    void addEntry(const ParamsVariant::TestEntry& entry);
     void buildGenerator(const ParamsVariant::Generator& layout);
     void buildButtons(const ParamsVariant::Generator& layout);
     void checkRange(int index);
