@@ -3,6 +3,7 @@
 #include "currentloop/CurrentLoopWindow.h"
 #include "currentloop/CurrentLoopWindowInstall.h"
 #include "link/DriveLink.h"
+#include "link/ForwardingSerialPort.h"
 #include "link/StatusDisplay.h"
 #include "shell/MainWindow.h"
 #include "shell/ShellState.h"
@@ -38,19 +39,10 @@ struct WireRequest {
 
 // The port seen from the tuner's side: passes everything to the simulated drive's port and notes
 // when each request went out and when its reply was read.
-class WireLog : public SerialPort {
+class WireLog : public ForwardingSerialPort {
 public:
-    WireLog(SerialPort& port, LinkClock& clock) : port_(port), clock_(clock) {}
+    WireLog(SerialPort& port, LinkClock& clock) : ForwardingSerialPort(port), clock_(clock) {}
 
-    void setPortNumber(int number) override { port_.setPortNumber(number); }
-    void setSettings(const QString& settings) override { port_.setSettings(settings); }
-    void setBinaryInput(bool binary) override { port_.setBinaryInput(binary); }
-    bool open() override { return port_.open(); }
-    void close() override { port_.close(); }
-    bool isOpen() const override { return port_.isOpen(); }
-    bool discardOutput() override { return port_.discardOutput(); }
-    bool discardInput() override { return port_.discardInput(); }
-    int bytesWaiting() override { return port_.bytesWaiting(); }
     bool readAll(QByteArray& bytes) override {
         if (!requests.isEmpty() && requests.last().readAt < 0)
             requests.last().readAt = clock_.nowMs();
@@ -65,12 +57,10 @@ public:
         }
         return port_.write(bytes);
     }
-    QString errorString() const override { return port_.errorString(); }
 
     QList<WireRequest> requests;
 
 private:
-    SerialPort& port_;
     LinkClock& clock_;
 };
 

@@ -4,6 +4,7 @@
 #include "link/LinkVariant.h"
 #include "sim/DriveModel.h"
 #include "sim/SimulatedSerialPort.h"
+#include "storage/ParameterSet.h"
 #include "tests/support/PromptRecorder.h"
 #include "tests/support/VirtualClock.h"
 
@@ -78,18 +79,10 @@ inline QByteArray kvxBytes(const QStringList& lines, const QByteArray& lineEnd =
 
 // The 15 lines of a file holding the built-in names with the given values (as file text).
 inline QStringList kvxLines(const QStringList& values) {
-    static const QStringList names{
-        QStringLiteral("电流环比例增益P"),   QStringLiteral("电流环积分增益I"),
-        QStringLiteral("用户设置电流值"),    QStringLiteral("细分数"),
-        QStringLiteral("低速振动抑制幅值1"), QStringLiteral("低速振动抑制相位1"),
-        QStringLiteral("低速振动抑制幅值2"), QStringLiteral("低速振动抑制相位2"),
-        QStringLiteral("低速振动抑制幅值3"), QStringLiteral("低速振动抑制相位3"),
-        QStringLiteral("空闲电流幅度"),      QStringLiteral("空闲电流时间"),
-        QStringLiteral("输入脉冲滤波使能"),  QStringLiteral("中速振动抑制系数"),
-        QStringLiteral("脉冲输入模式选择")};
+    const kiro::ParameterNames& names = kiro::BuiltInParamNames();
     QStringList lines;
-    for (int i = 0; i < names.size() && i < values.size(); ++i)
-        lines << names[i] + QLatin1Char('=') + values[i];
+    for (int i = 0; i < int(names.size()) && i < values.size(); ++i)
+        lines << names[size_t(i)] + QLatin1Char('=') + values[i];
     return lines;
 }
 
