@@ -9,11 +9,11 @@
 #include "shell/MainWindow.h"
 #include "shell/ShellState.h"
 #include "shell/Variant.h"
+#include "tests/support/DriveProcess.h"
 #include "tests/support/PromptRecorder.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QProcess>
@@ -41,21 +41,8 @@ void WindowOnDriveTest::editsReachTheDriveProgram() {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
 
-    QProcess drive;
-    drive.start(QStringLiteral(KIROTUNE_SIM),
-                {"--variant", variant, "--port", QStringLiteral("COM1")});
-    QVERIFY(drive.waitForStarted(5000));
-    auto stop = qScopeGuard([&] {
-        drive.terminate();
-        if (!drive.waitForFinished(5000))
-            drive.kill();
-        drive.waitForFinished(5000);
-    });
-    QElapsedTimer waited;
-    waited.start();
-    while (!drive.canReadLine() && waited.elapsed() < 10000)
-        drive.waitForReadyRead(100);
-    QVERIFY2(drive.canReadLine(), "the drive program did not say where it serves");
+    DriveProcess drive(QStringLiteral(KIROTUNE_SIM));
+    QVERIFY2(drive.start({"--variant", variant}), "the drive program did not publish its port");
 
     const kiro::Variant& table = *kiro::Variant::byName(variant);
     kiro::QtSerialPort port;
@@ -92,17 +79,14 @@ void WindowOnDriveTest::editsReachTheDriveProgram() {
     QVERIFY(form->isEnabled());
 
     QString log;
-    waited.restart();
     auto logged = [&] {
-        log += QString::fromLocal8Bit(drive.readAllStandardOutput());
+        log += QString::fromLocal8Bit(drive.process().readAllStandardOutput());
         for (const QString& line : expected)
             if (!log.contains(line))
                 return false;
         return true;
     };
-    while (!logged() && waited.elapsed() < 5000)
-        drive.waitForReadyRead(100);
-    QVERIFY2(logged(), qPrintable(log));
+    QVERIFY2(QTest::qWaitFor(logged, 5000), qPrintable(log));
 
     QVERIFY(window.close());
     QVERIFY(!state.ToolWindowOpen);

@@ -9,6 +9,7 @@
 #include "shell/MainWindow.h"
 #include "shell/ShellState.h"
 #include "shell/Variant.h"
+#include "tests/support/DriveProcess.h"
 #include "tests/support/PromptRecorder.h"
 
 #include <QAbstractButton>
@@ -132,22 +133,9 @@ void ProgramsTest::opensTheLinkToTheDriveProgram() {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
 
-    QProcess drive;
-    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    drive.start(QStringLiteral(KIROTUNE_SIM),
-                {"--variant", variant, "--port", QStringLiteral("COM1")});
-    QVERIFY(drive.waitForStarted(5000));
-    auto stop = qScopeGuard([&] {
-        drive.terminate();
-        if (!drive.waitForFinished(5000))
-            drive.kill();
-        drive.waitForFinished(5000);
-    });
-    QElapsedTimer waited;
-    waited.start();
-    while (!drive.canReadLine() && waited.elapsed() < 10000)
-        drive.waitForReadyRead(100);
-    QVERIFY2(drive.canReadLine(), "the drive program did not say where it serves");
+    DriveProcess drive(QStringLiteral(KIROTUNE_SIM));
+    drive.process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QVERIFY2(drive.start({"--variant", variant}), "the drive program did not publish its port");
 
     const kiro::Variant& table = *kiro::Variant::byName(variant);
     kiro::QtSerialPort port;
