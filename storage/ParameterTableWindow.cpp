@@ -63,6 +63,9 @@ ParameterTableWindow::~ParameterTableWindow() {
 void ParameterTableWindow::buildControls() {
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("MSHFlexGrid1"));
+    // Label1 above the grid tells the progress of the work, so the table is named by the
+    // window's caption instead.
+    grid_->setAccessibleName(t::kCaption);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->verticalHeader()->hide();
     tableModel_ = new QSqlQueryModel(this);
