@@ -4,6 +4,7 @@
 // against the waits it must make, with qzdrive-sim on a pseudo-terminal (published as COM1 in a
 // private port map).
 
+#include "BenchSupport.h"
 #include "currentloop/StepPlot.h"
 #include "currentloop/StepTest.h"
 #include "link/DriveLink.h"
@@ -14,30 +15,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
-#include <ctime>
 
 namespace {
-
-class CountingPrompter : public kiro::Prompter {
-public:
-    kiro::PromptAnswer ask(const kiro::Prompt& prompt) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(prompt.text));
-        ++shown;
-        return kiro::PromptAnswer::Ok;
-    }
-    int shown = 0;
-};
-
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 // CPU milliseconds per redraw of the plot in the given view.
 double redrawCost(const kiro::PlotView& view, const QVector<float>& samples, int frames) {
@@ -100,24 +82,11 @@ int main(int argc, char* argv[]) {
     std::printf("plot redraw, +-32 A zigzag, flat:   %.3f ms CPU per frame (limit 1 ms)\n", worst);
 
     QProcess drive;
-    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    drive.start(QStringLiteral(KIROTUNE_SIM_PATH),
-                {QStringLiteral("--variant"), QStringLiteral("x7"), QStringLiteral("--port"),
-                 QStringLiteral("COM1")});
-    const QString portLink = config.path() + QStringLiteral("/Kirotune/dosdevices/COM1");
-    for (int i = 0; i < 100 && !QFileInfo(portLink).isSymLink(); ++i)
-        QThread::msleep(50);
-    if (!QFileInfo(portLink).isSymLink()) {
-        std::fprintf(stderr, "qzdrive-sim did not publish COM1\n");
+    if (!startDriveOnCom1(drive, QStringLiteral("x7")))
         return 1;
-    }
     kiro::QtSerialPort port;
-    port.setPortNumber(1);
-    port.setSettings(QStringLiteral("38400,n,8,1"));
-    if (!port.open()) {
-        std::fprintf(stderr, "%s\n", qPrintable(port.errorString()));
+    if (!openCom1(port))
         return 1;
-    }
     kiro::EventPumpClock clock;
     CountingPrompter prompter;
     kiro::DriveLink link(port, clock, prompter, kiro::LinkVariant::x7());

@@ -5,6 +5,7 @@
 // and reports the wall time per transaction against the floor of the waits it must make, and the
 // CPU time that WaitMs spends per second of waiting.
 
+#include "BenchSupport.h"
 #include "link/DriveLink.h"
 #include "link/EventPumpClock.h"
 #include "link/Prompts.h"
@@ -13,30 +14,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
-#include <ctime>
 
 namespace {
-
-class CountingPrompter : public kiro::Prompter {
-public:
-    kiro::PromptAnswer ask(const kiro::Prompt& prompt) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(prompt.text));
-        ++shown;
-        return kiro::PromptAnswer::Ok;
-    }
-    int shown = 0;
-};
-
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 struct Timing {
     double msPerTransaction = 0;
@@ -79,25 +61,12 @@ int main(int argc, char* argv[]) {
     const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 100;
 
     QProcess drive;
-    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    drive.start(QStringLiteral(KIROTUNE_SIM_PATH),
-                {QStringLiteral("--variant"), QStringLiteral("x7"), QStringLiteral("--port"),
-                 QStringLiteral("COM1")});
-    const QString link = config.path() + QStringLiteral("/Kirotune/dosdevices/COM1");
-    for (int i = 0; i < 100 && !QFileInfo(link).isSymLink(); ++i)
-        QThread::msleep(50);
-    if (!QFileInfo(link).isSymLink()) {
-        std::fprintf(stderr, "qzdrive-sim did not publish COM1\n");
+    if (!startDriveOnCom1(drive, QStringLiteral("x7")))
         return 1;
-    }
 
     kiro::QtSerialPort port;
-    port.setPortNumber(1);
-    port.setSettings(QStringLiteral("38400,n,8,1"));
-    if (!port.open()) {
-        std::fprintf(stderr, "%s\n", qPrintable(port.errorString()));
+    if (!openCom1(port))
         return 1;
-    }
     kiro::EventPumpClock clock;
     CountingPrompter prompter;
     kiro::DriveLink driveLink(port, clock, prompter, kiro::LinkVariant::x7());

@@ -7,6 +7,7 @@
 // write-back the wait T and the wait after reading the echo. Exits 1 when the ratio exceeds 1.05
 // or the CPU time exceeds 5 % of the wall time.
 
+#include "BenchSupport.h"
 #include "link/DriveLink.h"
 #include "link/EventPumpClock.h"
 #include "link/Prompts.h"
@@ -19,27 +20,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
 constexpr double kMaxRatio = 1.05;
 constexpr double kMaxCpuShare = 0.05;
-
-class CountingPrompter : public kiro::Prompter {
-public:
-    kiro::PromptAnswer ask(const kiro::Prompt& prompt) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(prompt.text));
-        ++shown;
-        return kiro::PromptAnswer::Ok;
-    }
-    int shown = 0;
-};
 
 // The real port, counting the requests that go out by function.
 class CountingPort : public kiro::QtSerialPort {
@@ -53,12 +41,6 @@ public:
     int writes = 0;
 };
 
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
 // The waits of one transaction at 38400 baud, in whole milliseconds as the link counts them: T
 // before the reply is read, the wait after reading it, and the settle wait T when asked for.
 double waitsOf(int length, bool settle) {
@@ -71,18 +53,9 @@ bool benchOpening(const char* variantName) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     QProcess drive;
-    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     drive.setStandardOutputFile(QProcess::nullDevice());
-    drive.start(QStringLiteral(KIROTUNE_SIM_PATH),
-                {QStringLiteral("--variant"), QString::fromLatin1(variantName),
-                 QStringLiteral("--port"), QStringLiteral("COM1")});
-    const QString published = config.path() + QStringLiteral("/Kirotune/dosdevices/COM1");
-    for (int i = 0; i < 100 && !QFileInfo(published).isSymLink(); ++i)
-        QThread::msleep(50);
-    if (!QFileInfo(published).isSymLink()) {
-        std::fprintf(stderr, "qzdrive-sim did not publish COM1\n");
+    if (!startDriveOnCom1(drive, QString::fromLatin1(variantName)))
         return false;
-    }
 
     const kiro::Variant& variant = *kiro::Variant::byName(QString::fromLatin1(variantName));
     CountingPort port;
@@ -93,13 +66,8 @@ bool benchOpening(const char* variantName) {
     kiro::MainWindow window(state);
     kiro::installParameterWindow(window);
     window.show();
-    port.setPortNumber(1);
-    port.setSettings(QStringLiteral("38400,n,8,1"));
-    port.setBinaryInput(true);
-    if (!port.open()) {
-        std::fprintf(stderr, "%s\n", qPrintable(port.errorString()));
+    if (!openCom1(port))
         return false;
-    }
     link.setBaudKilo(38);
     state.announcePortOpened();
     QCoreApplication::processEvents();
