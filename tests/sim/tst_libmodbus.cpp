@@ -10,6 +10,7 @@
 #include "link/RegisterMap.h"
 #include "sim/DriveModel.h"
 #include "sim/PtyDriveServer.h"
+#include "tests/support/LibmodbusStation.h"
 #include "tests/support/PrivateConfigMain.h"
 #include "tests/support/PromptRecorder.h"
 
@@ -66,82 +67,6 @@ struct ClientResults {
     int inputRegistersErrno = 0;
 };
 
-// A pseudo-terminal whose master side libmodbus serves on, and whose slave side the drive link
-// opens through the port map.
-class LibmodbusSlave {
-public:
-    LibmodbusSlave() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-            return;
-        slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
-        // Held open so the master never sees a hang-up, and raw so nothing is echoed.
-        keeper_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY);
-        termios line{};
-        if (keeper_ < 0 || ::tcgetattr(keeper_, &line) != 0)
-            return;
-        ::cfmakeraw(&line);
-        ::tcsetattr(keeper_, TCSANOW, &line);
-
-        ctx_ = modbus_new_rtu("/dev/null", 38400, 'N', 8, 1);
-        mapping_ = modbus_mapping_new(0, 0, 300, 0);
-        if (!ctx_ || !mapping_)
-            return;
-        modbus_set_slave(ctx_, 1);
-        modbus_set_socket(ctx_, master_);
-        modbus_set_indication_timeout(ctx_, 0, 200000); // wake up to notice the end of the test
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~LibmodbusSlave() {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        if (ctx_) {
-            modbus_set_socket(ctx_, -1);
-            modbus_free(ctx_);
-        }
-        if (mapping_)
-            modbus_mapping_free(mapping_);
-        if (keeper_ >= 0)
-            ::close(keeper_);
-        if (master_ >= 0)
-            ::close(master_);
-    }
-
-    bool ready() const { return thread_.joinable(); }
-    const QString& slavePath() const { return slavePath_; }
-
-    quint16 reg(int address) {
-        std::lock_guard lock(mutex_);
-        return mapping_->tab_registers[address];
-    }
-    void setReg(int address, quint16 value) {
-        std::lock_guard lock(mutex_);
-        mapping_->tab_registers[address] = value;
-    }
-
-private:
-    void serve() {
-        quint8 query[MODBUS_RTU_MAX_ADU_LENGTH];
-        while (!stop_) {
-            const int size = modbus_receive(ctx_, query);
-            if (size > 0) {
-                std::lock_guard lock(mutex_);
-                modbus_reply(ctx_, query, size, mapping_);
-            }
-        }
-    }
-
-    int master_ = -1;
-    int keeper_ = -1;
-    QString slavePath_;
-    modbus_t* ctx_ = nullptr;
-    modbus_mapping_t* mapping_ = nullptr;
-    std::mutex mutex_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
 } // namespace
 
 class TstLibmodbus : public QObject {
@@ -149,7 +74,7 @@ class TstLibmodbus : public QObject {
 
 private slots:
     void libmodbusMasterTalksToTheSimulatedDrive();
-    void driveLinkTalksToALibmodbusSlave();
+    void driveLinkTalksToALibmodbusStation();
 };
 
 void TstLibmodbus::libmodbusMasterTalksToTheSimulatedDrive() {
@@ -201,8 +126,8 @@ void TstLibmodbus::libmodbusMasterTalksToTheSimulatedDrive() {
     QCOMPARE(r.inputRegistersErrno, int(EMBXILFUN));
 }
 
-void TstLibmodbus::driveLinkTalksToALibmodbusSlave() {
-    LibmodbusSlave slave;
+void TstLibmodbus::driveLinkTalksToALibmodbusStation() {
+    LibmodbusStation slave;
     QVERIFY(slave.ready());
     for (int j = 0; j < 10; ++j)
         slave.setReg(16 + j, quint16(0x0009 * j));
