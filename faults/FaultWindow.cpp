@@ -42,15 +42,6 @@ QString name(const char* control, int index) {
     return QStringLiteral("%1_%2").arg(QLatin1String(control)).arg(index);
 }
 
-// An indicator's dark time is waited like the link's WaitMs, on the same clock, letting events
-// run. Blinking is no transaction, so the link stays free for other windows meanwhile.
-void waitLettingEventsRun(LinkClock& clock, int milliseconds) {
-    const qint64 deadline = clock.nowMs() + milliseconds;
-    do {
-        clock.letEventsRun(deadline + 1);
-    } while (clock.nowMs() <= deadline);
-}
-
 } // namespace
 
 FaultWindow::FaultWindow(ShellState& state, const FaultsVariant& layout, QWidget* parent)
@@ -228,7 +219,7 @@ void FaultWindow::blink() {
             // A row that is not shown goes dark for its time too, but is never revealed.
             const bool shown = !indicator->isHidden();
             indicator->hide();
-            waitLettingEventsRun(clock, kDarkMs);
+            clock.waitMs(kDarkMs);
             if (!alive || unloaded_)
                 return; // closed meanwhile by a close request that was not refused
             indicator->setVisible(shown);

@@ -66,19 +66,17 @@ void DriveLink::SendRequest(quint8 station, quint8 function, float address, floa
 }
 
 void DriveLink::WaitMs(int milliseconds) {
-    const qint64 start = clock_.nowMs();
-    const qint64 deadline = start + milliseconds;
-    if (deadline < clock_.nowMs())
+    if (milliseconds < 0)
         return;
     ++waitDepth_;
     const TransactionState underneath = state_;
     const int refusalsBefore = refusals_;
-    do {
-        clock_.letEventsRun(deadline + 1);
+    clock_.waitMs(milliseconds, [&] {
         if (refusals_ != refusalsBefore)
             state_ = underneath;
-    } while (clock_.nowMs() <= deadline);
+    });
     --waitDepth_;
+    tellIfFree();
 }
 
 void DriveLink::ReceiveReply(quint8 station, quint8 function) {
@@ -189,8 +187,14 @@ void DriveLink::tell(const QString& text, const QString& title) {
     ++promptDepth_;
     prompter_.tell(text, title);
     --promptDepth_;
+    tellIfFree();
     if (refusals_ != refusalsBefore)
         state_ = underneath;
+}
+
+void DriveLink::tellIfFree() {
+    if (!busy())
+        emit becameFree();
 }
 
 void DriveLink::reportPortFault() {

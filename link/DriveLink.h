@@ -4,6 +4,7 @@
 #include "ReplyAcceptance.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QVector>
 
@@ -22,7 +23,8 @@ class StatusDisplay;
 // can arrive in the middle of a transaction. busy() tells handlers that the link is in use; a
 // request made from inside one of the link's own waits or messages is refused without touching the
 // port, and the state of the transaction underneath is restored once the handler returns.
-class DriveLink {
+class DriveLink : public QObject {
+    Q_OBJECT
 public:
     DriveLink(SerialPort& port, LinkClock& clock, Prompter& prompter, const LinkVariant& variant);
 
@@ -75,7 +77,10 @@ public:
     class Session {
     public:
         explicit Session(DriveLink& link) : link_(link) { ++link_.sessionDepth_; }
-        ~Session() { --link_.sessionDepth_; }
+        ~Session() {
+            --link_.sessionDepth_;
+            link_.tellIfFree();
+        }
         Session(const Session&) = delete;
         Session& operator=(const Session&) = delete;
 
@@ -87,6 +92,10 @@ public:
     // cannot be sent, or a request refused because another one is running): the same outcome as
     // a drive that never answers.
     static constexpr quint8 kUnreachable = 12;
+
+signals:
+    // busy() has just turned false: work that waited for the link may go ahead.
+    void becameFree();
 
 private:
     struct TransactionState {
@@ -103,6 +112,7 @@ private:
     };
 
     bool nestedInLink() const { return waitDepth_ > 0 || promptDepth_ > 0; }
+    void tellIfFree();
     void tell(const QString& text, const QString& title);
     void reportPortFault();
     void runRetried(quint8 station, quint8 function, float address, float value);

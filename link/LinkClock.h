@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <functional>
 
 namespace kiro {
 
@@ -12,9 +13,13 @@ public:
     virtual ~LinkClock() = default;
 
     virtual qint64 nowMs() = 0;
-    // Lets pending events run once, then rests briefly (never past deadlineMs) so that a wait does
-    // not occupy a whole core.
+    // Lets pending events run once, then rests (never past deadlineMs) so that a wait does not
+    // occupy a whole core.
     virtual void letEventsRun(qint64 deadlineMs) = 0;
+
+    // A wait of the link: lets events run until at least `milliseconds` have passed, calling
+    // afterEachTurn after every turn of the event pump. Nothing happens for a negative time.
+    virtual void waitMs(int milliseconds, const std::function<void()>& afterEachTurn = {});
 };
 
 } // namespace kiro

@@ -20,7 +20,7 @@ bool WindowFlagArray::operator()(int index) const {
 }
 
 ShellState::ShellState(DriveLink& link, Prompter& prompter, const Variant& variant, QObject* parent)
-    : QObject(parent), link_(link), prompter_(prompter), variant_(variant),
+    : QObject(parent), link_(link), work_(link), prompter_(prompter), variant_(variant),
       pictureFolder_(QCoreApplication::applicationDirPath()) {
 }
 
@@ -37,7 +37,7 @@ bool ShellState::portOpen() const {
 }
 
 bool ShellState::linkBusy() const {
-    return link_.busy();
+    return work_.linkInUse();
 }
 
 void ShellState::setLamp(StatusDisplay* lamp) {

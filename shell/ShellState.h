@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/DriveWorkQueue.h"
 #include "link/Prompts.h"
 
 #include <QObject>
@@ -45,12 +46,14 @@ public:
     void setTuningIdle(bool idle);
 
     DriveLink& link() const { return link_; }
+    // The program's drive-work queue: the one way a window reaches the drive.
+    DriveWorkQueue& work() { return work_; }
     Prompter& prompter() const { return prompter_; }
     const Variant& variant() const { return variant_; }
 
     // Whether the port through which the link talks is open.
     bool portOpen() const;
-    // A window ignores input that would start drive traffic while this is true.
+    // The drive is in use: a job of the queue runs, or the link is inside a transaction.
     bool linkBusy() const;
 
     // The link lamp of status-bar panel 2 (null until the main window has made it).
@@ -73,6 +76,7 @@ signals:
 
 private:
     DriveLink& link_;
+    DriveWorkQueue work_;
     Prompter& prompter_;
     const Variant& variant_;
     StatusDisplay* lamp_ = nullptr;

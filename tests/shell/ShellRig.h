@@ -24,10 +24,13 @@ namespace kiro::test {
 // tick would land there, but at a point that does not depend on the machine's load.
 class LinkWaitClock : public EventPumpClock {
 public:
-    void letEventsRun(qint64 deadlineMs) override {
-        if (auto action = std::exchange(duringNextWait, nullptr))
-            action();
-        EventPumpClock::letEventsRun(deadlineMs);
+    void waitMs(int milliseconds, const std::function<void()>& afterEachTurn = {}) override {
+        EventPumpClock::waitMs(milliseconds, [&] {
+            if (auto action = std::exchange(duringNextWait, nullptr))
+                action();
+            if (afterEachTurn)
+                afterEachTurn();
+        });
     }
 
     std::function<void()> duringNextWait;
