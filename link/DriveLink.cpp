@@ -1,6 +1,7 @@
 #include "DriveLink.h"
 
 #include "LinkClock.h"
+#include "ModbusCodes.h"
 #include "Prompts.h"
 #include "RequestFrame.h"
 #include "SerialPort.h"
@@ -11,8 +12,8 @@
 namespace kiro {
 
 namespace {
-constexpr quint8 kRead = 3;
-constexpr quint8 kWrite = 6;
+constexpr quint8 kRead = modbus::kReadHolding;
+constexpr quint8 kWrite = modbus::kWriteSingle;
 const QString kLinkTitle = QStringLiteral("通讯故障！");
 const QString kStationOrFunctionFailed = QStringLiteral("接收设备号功能码失败！");
 const QString kCrcFailed = QStringLiteral("接收CRC失败！");
@@ -163,6 +164,12 @@ void DriveLink::runRetried(quint8 station, quint8 function, float address, float
     WaitMs(ReplyWaitMs());
     if (statusDisplay_)
         statusDisplay_->showIdle();
+}
+
+quint16 DriveLink::ReadWord(int index) const {
+    if (index < 0 || index >= state_.readValues.size())
+        return 0;
+    return quint16(qint32(state_.readValues.at(index)) & 0xFFFF);
 }
 
 float DriveLink::ToQ10(float plain) {

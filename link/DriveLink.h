@@ -54,6 +54,9 @@ public:
     const QByteArray& TxFrame() const { return state_.txFrame; }
     const QByteArray& RxFrame() const { return state_.rxFrame; }
     const QVector<float>& ReadValues() const { return state_.readValues; }
+    // A value of the last read as the drive holds it: the unsigned register word (ReadValues
+    // carries it decoded as a signed number). 0 where the read returned no such value.
+    quint16 ReadWord(int index = 0) const;
     quint8 CrcLow() const { return state_.crcLow; }
     quint8 CrcHigh() const { return state_.crcHigh; }
     float LastValue() const { return state_.lastValue; }

@@ -1,13 +1,14 @@
 #include "ReplyAcceptance.h"
 
+#include "ModbusCodes.h"
 #include "RequestFrame.h"
 
 namespace kiro {
 
 namespace {
 
-constexpr quint8 kRead = 3;
-constexpr quint8 kWrite = 6;
+constexpr quint8 kRead = modbus::kReadHolding;
+constexpr quint8 kWrite = modbus::kWriteSingle;
 
 quint8 byteAt(const QByteArray& bytes, int index) {
     return quint8(bytes.at(index));

@@ -1,14 +1,14 @@
 #include "RequestFrame.h"
 
+#include "ModbusCodes.h"
+
 #include <cmath>
 
 namespace kiro {
 
-namespace {
-constexpr quint8 kReadHolding = 3;
-constexpr quint8 kWriteSingle = 6;
-constexpr quint8 kWriteMultiple = 10;
-} // namespace
+using modbus::kReadHolding;
+using modbus::kWriteMultiple;
+using modbus::kWriteSingle;
 
 std::optional<quint16> WordFromSingle(float value) {
     if (!std::isfinite(value))

@@ -2,6 +2,7 @@
 
 #include "GeneratorRegisters.h"
 #include "link/Crc16.h"
+#include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
 
 #include <algorithm>
@@ -11,8 +12,8 @@ namespace kiro::sim {
 
 namespace {
 
-constexpr quint8 kRead = 3;
-constexpr quint8 kWrite = 6;
+constexpr quint8 kRead = modbus::kReadHolding;
+constexpr quint8 kWrite = modbus::kWriteSingle;
 constexpr quint8 kIllegalFunction = 1;
 constexpr quint8 kIllegalAddress = 2;
 constexpr quint8 kIllegalValue = 3;
