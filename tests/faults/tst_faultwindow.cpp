@@ -305,13 +305,20 @@ void FaultWindowTest::clearOnTheWire_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QByteArray>("write");
     QTest::addColumn<int>("waitFactor");
+    QTest::addColumn<int>("baudKilo");
     QTest::addColumn<QList<int>>("redAfter"); // indicator indexes
 
+    // At 9 kBaud the two factors are 14 ms apart (8 * 10 \ 9 = 8, 8 * 25 \ 9 = 22); at 38 only 3,
+    // within what a wait may overrun, so that rate alone cannot tell one from the other.
+    const QList<int> currentCleared{16 * 1 + 0, 16 * 2 + 3};
+    const QList<int> historyCleared{0, 3};
     for (const char* variant : {"x7", "qz318"}) {
-        QTest::addRow("%s current", variant)
-            << variant << "Command1_0" << kClearCurrent << 10 << QList<int>{16 * 1 + 0, 16 * 2 + 3};
-        QTest::addRow("%s history", variant)
-            << variant << "Command1_1" << kClearHistory << 25 << QList<int>{0, 3};
+        for (int baudKilo : {9, 38}) {
+            QTest::addRow("%s current, %d kBaud", variant, baudKilo)
+                << variant << "Command1_0" << kClearCurrent << 10 << baudKilo << currentCleared;
+            QTest::addRow("%s history, %d kBaud", variant, baudKilo)
+                << variant << "Command1_1" << kClearHistory << 25 << baudKilo << historyCleared;
+        }
     }
 }
 
@@ -320,11 +327,13 @@ void FaultWindowTest::clearOnTheWire() {
     QFETCH(QString, button);
     QFETCH(QByteArray, write);
     QFETCH(int, waitFactor);
+    QFETCH(int, baudKilo);
     QFETCH(QList<int>, redAfter);
     FaultRig rig(variant);
     rig.setFaultWords({0x09, 0x01, 0x08});
     QVERIFY(rig.trigger("ErrCheck"));
     rig.drive.clearRequests();
+    rig.link.setBaudKilo(qint16(baudKilo));
 
     QList<qint64> sentAt;
     // The window shows nothing of its traffic in the status bar.
@@ -344,7 +353,7 @@ void FaultWindowTest::clearOnTheWire() {
     QCOMPARE(rig.drive.requests(), (QVector<QByteArray>{write, kReadFaults}));
     // The reply wait of the command (factor 10 or 25), 120 ms more, then the reply is taken
     // (which waits once more after reading it), and only then the words are read again.
-    const qint64 expected = (8 * waitFactor / 38 + 30) + 120 + (8 / 38 + 30);
+    const qint64 expected = (8 * waitFactor / baudKilo + 30) + 120 + (8 / baudKilo + 30);
     const qint64 gap = sentAt[1] - sentAt[0];
     QVERIFY2(gap >= expected && gap <= expected + 3, qPrintable(QString::number(gap)));
     for (int index = 0; index < kiro::kIndicatorCount; ++index)
