@@ -44,8 +44,11 @@ inline QPoint captionOf(QMdiSubWindow* frame) {
     return QPoint(label.left() + label.width() / 3, label.center().y());
 }
 
-// Moves the mouse there first, as a hand does: the frame acts on the part the mouse hovers.
+// Moves the mouse there first, as a hand does: the frame acts on the part the mouse hovers. A
+// hand arrives through more than one point, and the frame needs that: after a press on its title
+// bar it takes the first move as the end of dragging and only the next one as hovering.
 inline void clickFrameAt(QMdiSubWindow* frame, QPoint at) {
+    QTest::mouseMove(frame, at - QPoint(1, 0));
     QTest::mouseMove(frame, at);
     QTest::mousePress(frame, Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseRelease(frame, Qt::LeftButton, Qt::NoModifier, at);
