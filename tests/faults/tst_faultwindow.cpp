@@ -110,6 +110,7 @@ private slots:
     void closeOrExitWhileAnIndicatorIsDark();
     void otherCommandsRunDuringABlink();
     void clearAskedForDuringABlink();
+    void closeDuringAClearInsideABlink();
     void closeDuringAClear_data();
     void closeDuringAClear();
     void workOfAnotherWindow_data();
@@ -634,6 +635,43 @@ void FaultWindowTest::clearAskedForDuringABlink() {
     QCOMPARE(rig.shape(17)->fillColor(), kRed);
     QVERIFY(rig.form()->isEnabled());
     QVERIFY(rig.timer1()->isActive());
+}
+
+// The same clear, and a close asked for while it runs inside the blink: the close waits for the
+// clear and its reading, is carried out then, inside the blink's dark time, and the blink ends
+// quietly on a closed window.
+void FaultWindowTest::closeDuringAClearInsideABlink() {
+    FaultRig rig(QStringLiteral("qz318"));
+    rig.setFaultWords({0x09});
+    QVERIFY(rig.open());
+    rig.tick();
+    rig.drive.clearRequests();
+
+    const QPointer<QWidget> form = rig.form();
+    const qint64 start = rig.clock.now;
+    bool postponed = false;
+    bool closedBeforeTheBlinkEnded = false;
+    rig.clock.onEvents = [&] {
+        QCoreApplication::sendPostedEvents(); // the event loop that a wait lets run
+        if (rig.clock.now - start == 100)
+            QVERIFY(rig.click("Command1_1"));
+        if (rig.drive.requests().size() == 1 && !postponed) {
+            rig.frame()->close();
+            postponed = rig.frame()->isVisible();
+        }
+        if (rig.drive.requests().size() == 2 && (!form || !form->isVisible()))
+            closedBeforeTheBlinkEnded = true;
+    };
+    rig.tick();
+    rig.clock.onEvents = nullptr;
+
+    QVERIFY(postponed);
+    QVERIFY(closedBeforeTheBlinkEnded);
+    QCOMPARE(rig.drive.requests(), (QVector<QByteArray>{kClearHistory, kReadFaults}));
+    QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(frameGone(rig));
+    QVERIFY(!rig.state.ToolWindowOpen);
+    QVERIFY(rig.state.work().idle());
 }
 
 void FaultWindowTest::closeDuringAClear_data() {
