@@ -15,12 +15,18 @@ const char* const kUsage =
     "                          current step test; CSV of the captured response\n"
     "  faults [--clear current|history]\n"
     "                          the ten fault words, or clear faults\n"
-    "  archive save|restore FILE      (x7) parameter archive file\n"
-    "  params save|load FILE.kvx      (qz318) parameter file\n"
-    "  params reset                   (qz318) factory parameters\n"
+    "  archive save|restore FILE         (x7) parameter archive file\n"
+    "  archive verify FILE               (x7) compare the drive with FILE: CSV of the\n"
+    "                                    registers that differ (register,name,file,drive)\n"
+    "  archive restore --verify FILE     (x7) restore, then compare as verify does\n"
+    "  params save|load FILE.kvx         (qz318) parameter file\n"
+    "  params verify FILE.kvx            (qz318) compare, as archive verify\n"
+    "  params load --verify FILE.kvx     (qz318) load, then compare as verify does\n"
+    "  params reset                      (qz318) factory parameters\n"
     "  commit                  commit the drive's parameters to EEPROM\n"
     "\n"
-    "Exit codes: 0 done, 1 the drive failed, 2 usage, 3 port.\n";
+    "Exit codes: 0 done, 1 the drive failed, 2 usage or a file that cannot be used,\n"
+    "3 port, 4 the drive differs from the file.\n";
 
 } // namespace
 

@@ -19,6 +19,7 @@ enum ExitCode {
     kExitDriveFailed = 1,
     kExitUsage = 2,
     kExitPort = 3,
+    kExitDiffers = 4, // the drive holds something other than the file it was compared with
 };
 
 // What a command works with: the options shared by all commands, and the drive link, opened on
