@@ -27,7 +27,7 @@ const char* const kUsage =
 BenchSession::BenchSession(const kiro::LinkVariant& variant, const QString& portName, bool trace)
     : variant_(variant), portName_(portName) {
     if (trace)
-        tracer_ = std::make_unique<TracingSerialPort>(port_);
+        tracer_ = std::make_unique<kiro::TracingSerialPort>(port_);
 }
 
 BenchSession::~BenchSession() {
@@ -42,14 +42,15 @@ QString BenchSession::variantName() const {
 kiro::DriveLink* BenchSession::openLink() {
     if (link_)
         return link_.get();
+    // Opened through the trace, so that its clock starts with the port.
+    kiro::SerialPort& line = tracer_ ? static_cast<kiro::SerialPort&>(*tracer_) : port_;
     port_.setPortName(portName_);
     port_.setSettings(QStringLiteral("38400,n,8,1"));
     port_.setBinaryInput(true);
-    if (!port_.open()) {
+    if (!line.open()) {
         std::fprintf(stderr, "qzcli: %s\n", qPrintable(port_.errorString()));
         return nullptr;
     }
-    kiro::SerialPort& line = tracer_ ? static_cast<kiro::SerialPort&>(*tracer_) : port_;
     link_ = std::make_unique<kiro::DriveLink>(line, clock_, prompter_, variant_);
     link_->setBaudKilo(38);
     return link_.get();

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "ConsolePrompter.h"
-#include "TracingSerialPort.h"
 
 #include "link/DriveLink.h"
 #include "link/EventPumpClock.h"
 #include "link/LinkVariant.h"
 #include "link/QtSerialPort.h"
+#include "link/TracingSerialPort.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,7 +46,7 @@ private:
     const kiro::LinkVariant& variant_;
     QString portName_;
     kiro::QtSerialPort port_;
-    std::unique_ptr<TracingSerialPort> tracer_;
+    std::unique_ptr<kiro::TracingSerialPort> tracer_;
     kiro::EventPumpClock clock_;
     ConsolePrompter prompter_;
     std::unique_ptr<kiro::DriveLink> link_;
