@@ -90,11 +90,13 @@ public:
 const QRegularExpression
     kTraceLine(QStringLiteral("^([ 0-9]{7}[0-9]) ms ([<>] [0-9A-F]{2}(?: [0-9A-F]{2})*)$"));
 
-void openThePort(kiro::MainWindow& window) {
+// "通讯配置", then "打开端口", and the link test run to its end.
+void openThePort(kiro::MainWindow& window, kiro::ShellState& state) {
     window.findChild<QAction*>(QStringLiteral("comConfiguration"))->trigger();
     auto* button = window.findChild<QAbstractButton*>(QStringLiteral("openPort"));
     QVERIFY(button);
     button->click();
+    QTRY_VERIFY(state.work().idle());
 }
 } // namespace
 
@@ -182,8 +184,7 @@ void ProgramsTest::opensTheLinkToTheDriveProgram() {
     kiro::MainWindow window(state);
     window.show();
 
-    window.findChild<QAction*>(QStringLiteral("comConfiguration"))->trigger();
-    window.findChild<QAbstractButton*>(QStringLiteral("openPort"))->click();
+    openThePort(window, state);
     QVERIFY2(prompts.prompts.isEmpty(), qPrintable(prompts.texts().join(QLatin1Char('|'))));
     QVERIFY(port.isOpen());
     QCOMPARE(link.ReadValues().size(), 1); // a whole, correct reply came back
@@ -273,7 +274,7 @@ void ProgramsTest::traceRecordsTheSession() {
 
     constexpr int kBeforeOpeningMs = 1000; // the clock is not to run from here
     QTest::qWait(kBeforeOpeningMs);
-    openThePort(window);
+    openThePort(window, state);
     QVERIFY2(prompts.prompts.isEmpty(), qPrintable(prompts.texts().join(QLatin1Char('|'))));
     QVERIFY(port.isOpen());
 
