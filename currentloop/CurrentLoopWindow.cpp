@@ -39,8 +39,8 @@ constexpr int kBackspace = 8;
 constexpr int kEnter = 13;
 constexpr int kPoint = 46;
 
-// The character a key press types, as the entries' key filter sees it; -1 for keys that type
-// nothing (arrows, Tab, modifiers), which pass untouched.
+// The character a key press types, as the entries' key filter sees it; -1 for keys that type no
+// character, which work as in any entry: Delete, the arrows, Home, End, Tab, shortcuts.
 int keyAsciiOf(const QKeyEvent& key) {
     switch (key.key()) {
     case Qt::Key_Return:
@@ -48,14 +48,15 @@ int keyAsciiOf(const QKeyEvent& key) {
         return kEnter;
     case Qt::Key_Backspace:
         return kBackspace;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return -1;
     default:
         break;
     }
+    // Some keys that type nothing still carry a control character as their text (Delete gives
+    // "\x7f", Ctrl+V "\x16"): they are editing keys, not characters.
     const QString text = key.text();
-    return text.isEmpty() ? -1 : int(text.at(0).unicode());
+    if (text.isEmpty() || !text.at(0).isPrint())
+        return -1;
+    return int(text.at(0).unicode());
 }
 
 bool typesIntoEntry(int keyAscii) {

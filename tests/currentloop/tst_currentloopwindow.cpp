@@ -10,6 +10,7 @@
 #include "tests/shell/ShellRig.h"
 #include "tests/support/MdiFrameClicks.h"
 
+#include <QClipboard>
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
@@ -101,6 +102,24 @@ QString panelOf(const CurrentLoopRig& rig) {
     return rig.widget<QLabel>(QStringLiteral("StatusBar1_2"))->text();
 }
 
+// The text that the window system gives a key press along with the key: a control character for
+// Delete, Backspace and Ctrl with a letter, nothing for the arrows, Home and End.
+QString platformTextOf(QKeyCombination key) {
+    const int code = key.key();
+    if (code == Qt::Key_Delete)
+        return QString(QChar(0x7f));
+    if (code == Qt::Key_Backspace)
+        return QString(QChar(0x08));
+    if (code >= Qt::Key_A && code <= Qt::Key_Z) {
+        if (key.keyboardModifiers() & Qt::ControlModifier)
+            return QString(QChar(code - Qt::Key_A + 1));
+        return QString(QChar(code - Qt::Key_A + 'a'));
+    }
+    if (code >= Qt::Key_0 && code <= Qt::Key_9)
+        return QString(QChar(code));
+    return {};
+}
+
 // A hand reaches a point of the frame in more than one move: the frame takes the first move after
 // a click on its caption for the end of that drag, and a move to where the mouse already is never
 // arrives.
@@ -130,6 +149,8 @@ private slots:
     void enterClampsAndWrites_data();
     void enterClampsAndWrites();
     void keyFilterFlashesTheLamp();
+    void editingKeysWorkAsInAnyEntry_data();
+    void editingKeysWorkAsInAnyEntry();
 
     void plotDrawsTheRecord_data();
     void plotDrawsTheRecord();
@@ -352,6 +373,56 @@ void CurrentLoopWindowTest::keyFilterFlashesTheLamp() {
     QCOMPARE(rig.lamp.states.last(), QStringLiteral("idle"));
     QCOMPARE(panelOf(rig), QStringLiteral("Ready"));
     QCOMPARE(rig.wire.requests.size(), 2);
+}
+
+void CurrentLoopWindowTest::editingKeysWorkAsInAnyEntry_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QList<int>>("keys"); // pressed in an entry that holds "1234", at its end
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("characters"); // keys that go through the key filter
+
+    const int paste = (Qt::CTRL | Qt::Key_V).toCombined();
+    QTest::newRow("x7 Kp Home Delete")
+        << "x7" << 0 << QList<int>{Qt::Key_Home, Qt::Key_Delete} << "234" << 0;
+    QTest::newRow("x7 Ki arrows Delete")
+        << "x7" << 1 << QList<int>{Qt::Key_Left, Qt::Key_Left, Qt::Key_Delete} << "124" << 0;
+    QTest::newRow("qz318 I-test Home Right Delete End Backspace")
+        << "qz318" << 2
+        << QList<int>{Qt::Key_Home, Qt::Key_Right, Qt::Key_Delete, Qt::Key_End, Qt::Key_Backspace}
+        << "13" << 1;
+    QTest::newRow("qz318 Kp digit after arrows")
+        << "qz318" << 0 << QList<int>{Qt::Key_Left, Qt::Key_Left, Qt::Key_5} << "12534" << 1;
+    QTest::newRow("x7 I-test letter after Home still discarded")
+        << "x7" << 2 << QList<int>{Qt::Key_Home, Qt::Key_A, Qt::Key_Delete} << "234" << 1;
+    QTest::newRow("qz318 Ki paste")
+        << "qz318" << 1 << QList<int>{Qt::Key_Home, paste} << "x1234" << 0;
+}
+
+void CurrentLoopWindowTest::editingKeysWorkAsInAnyEntry() {
+    QFETCH(QString, variant);
+    QFETCH(int, entry);
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, text);
+    QFETCH(int, characters);
+    CurrentLoopRig rig(variant);
+    QVERIFY(rig.openWindow());
+    QApplication::clipboard()->setText(QStringLiteral("x"));
+    rig.entry(entry)->setText(QStringLiteral("1234"));
+    rig.entry(entry)->setFocus(Qt::MouseFocusReason);
+    rig.lamp.states.clear();
+
+    for (const int combined : keys) {
+        const QKeyCombination key = QKeyCombination::fromCombined(combined);
+        QTest::sendKeyEvent(QTest::Click, rig.entry(entry), key.key(), platformTextOf(key),
+                            key.keyboardModifiers());
+    }
+    rig.settle();
+    QCOMPARE(rig.entry(entry)->text(), text);
+    // Only the characters flash the lamp; nothing reaches the drive.
+    QCOMPARE(rig.lamp.states.size(), 2 * characters);
+    QCOMPARE(rig.wire.requests.size(), 2);
+    QVERIFY(rig.state.TuningIdle());
 }
 
 void CurrentLoopWindowTest::plotDrawsTheRecord_data() {
