@@ -120,14 +120,6 @@ QString platformTextOf(QKeyCombination key) {
     return {};
 }
 
-// A hand reaches a point of the frame in more than one move: the frame takes the first move after
-// a click on its caption for the end of that drag, and a move to where the mouse already is never
-// arrives.
-void clickAfterApproach(QMdiSubWindow* frame, QPoint at) {
-    QTest::mouseMove(frame, at - QPoint(2, 0));
-    kiro::test::clickFrameAt(frame, at);
-}
-
 // A record of 200 samples: the first half at `before`, the rest at `after` (Q10).
 QVector<qint16> twoLevels(qint16 before, qint16 after) {
     QVector<qint16> samples(200, before);
@@ -876,14 +868,14 @@ void CurrentLoopWindowTest::oneClickOnTheFrameCloses() {
     QMdiSubWindow* frame = rig.frame();
 
     // A click on the title bar only activates the window.
-    clickAfterApproach(frame, kiro::test::captionOf(frame));
+    kiro::test::clickTitleBar(frame);
     rig.settle();
     QVERIFY(rig.form()->isVisible());
     QCOMPARE(QApplication::focusWidget(), control);
     QCOMPARE(rig.wire.requests.size(), sent);
 
     if (how == QLatin1String("close button"))
-        clickAfterApproach(frame, kiro::test::closeButtonOf(frame));
+        kiro::test::clickCloseButton(frame);
     else
         QTest::keyClick(control, Qt::Key_F4, Qt::ControlModifier);
     rig.settle();
