@@ -1,15 +1,13 @@
 #include "CurrentLoopTransactions.h"
 
 #include "link/DriveLink.h"
+#include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
 #include "link/RetriedTransaction.h"
 
 namespace kiro {
 
 namespace {
-constexpr quint8 kStation = 1;
-constexpr quint8 kRead = 3;
-constexpr quint8 kWrite = 6;
 constexpr int kFactor = 10;
 constexpr int kNoFactor = 1;
 constexpr int kLinkMarginMs = 30; // the margin that ReplyWaitMs itself adds
@@ -17,9 +15,10 @@ constexpr int kLinkMarginMs = 30; // the margin that ReplyWaitMs itself adds
 
 bool CurrentLoopTransactions::run(const Request& request) {
     const bool answered = RetriedTransaction(link_, kAttempts, [&] {
-        link_.SendRequest(kStation, request.function, request.address, request.value());
+        link_.SendRequest(modbus::kDriveStation, request.function, request.address,
+                          request.value());
         link_.WaitMs(link_.ReplyWaitMs(request.factor) - kLinkMarginMs + request.marginMs);
-        link_.ReceiveReply(kStation, request.function);
+        link_.ReceiveReply(modbus::kDriveStation, request.function);
     });
     if (!answered)
         return false;
@@ -29,30 +28,33 @@ bool CurrentLoopTransactions::run(const Request& request) {
 }
 
 std::optional<quint16> CurrentLoopTransactions::readRegister(quint16 address) {
-    if (!run({kRead, address, [] { return 1.0f; }, kFactor, kGainMarginMs, Settle::Yes}))
+    if (!run({modbus::kReadHolding, address, [] { return 1.0f; }, kFactor, kGainMarginMs,
+              Settle::Yes}))
         return std::nullopt;
     if (link_.ReadValues().isEmpty())
         return std::nullopt;
-    return quint16(qint32(link_.ReadValues().first()) & 0xFFFF);
+    return link_.ReadWord();
 }
 
 bool CurrentLoopTransactions::writeGain(quint16 address, float value) {
-    return run({kWrite, address, [value] { return value; }, kFactor, kGainMarginMs, Settle::Yes});
+    return run({modbus::kWriteSingle, address, [value] { return value; }, kFactor, kGainMarginMs,
+                Settle::Yes});
 }
 
 bool CurrentLoopTransactions::writeTestCurrent(float amperes) {
-    return run({kWrite, reg::StepTestCurrent, [this, amperes] { return link_.ToQ10(amperes); },
-                kNoFactor, kGainMarginMs, Settle::Yes});
+    return run({modbus::kWriteSingle, reg::StepTestCurrent,
+                [this, amperes] { return link_.ToQ10(amperes); }, kNoFactor, kGainMarginMs,
+                Settle::Yes});
 }
 
 bool CurrentLoopTransactions::startStep() {
-    return run(
-        {kWrite, reg::StepTestCommand, [] { return 1.0f; }, kFactor, kStepMarginMs, Settle::No});
+    return run({modbus::kWriteSingle, reg::StepTestCommand, [] { return 1.0f; }, kFactor,
+                kStepMarginMs, Settle::No});
 }
 
 std::optional<QVector<float>> CurrentLoopTransactions::readRecord() {
-    if (!run({kRead, reg::StepResponseFirst, [] { return float(reg::StepResponseCount); }, kFactor,
-              kRecordMarginMs, Settle::No}))
+    if (!run({modbus::kReadHolding, reg::StepResponseFirst,
+              [] { return float(reg::StepResponseCount); }, kFactor, kRecordMarginMs, Settle::No}))
         return std::nullopt;
     const QVector<float>& values = link_.ReadValues();
     if (values.size() < reg::StepResponseCount)
@@ -64,8 +66,8 @@ std::optional<QVector<float>> CurrentLoopTransactions::readRecord() {
 }
 
 bool CurrentLoopTransactions::endTest() {
-    return run(
-        {kWrite, reg::StepTestCommand, [] { return 0.0f; }, kNoFactor, kGainMarginMs, Settle::No});
+    return run({modbus::kWriteSingle, reg::StepTestCommand, [] { return 0.0f; }, kNoFactor,
+                kGainMarginMs, Settle::No});
 }
 
 } // namespace kiro

@@ -1,5 +1,6 @@
 #include "CurrentLoopWindow.h"
 
+#include "AutoTune.h"
 #include "CurrentLoopTransactions.h"
 #include "CurrentLoopValues.h"
 #include "CurrentLoopVariant.h"
@@ -33,15 +34,13 @@ constexpr int kKpEntry = 0;
 constexpr int kKiEntry = 1;
 constexpr int kCurrentEntry = 2;
 constexpr int kPlotIntervalMs = 100;
-constexpr int kCloseRetryMs = 50;
-constexpr quint8 kStation = 1;
 
 constexpr int kBackspace = 8;
 constexpr int kEnter = 13;
 constexpr int kPoint = 46;
 
-// The character a key press types, as the entries' key filter sees it; -1 for keys that type
-// nothing (arrows, Tab, modifiers), which pass untouched.
+// The character a key press types, as the entries' key filter sees it; -1 for keys that type no
+// character, which work as in any entry: Delete, the arrows, Home, End, Tab, shortcuts.
 int keyAsciiOf(const QKeyEvent& key) {
     switch (key.key()) {
     case Qt::Key_Return:
@@ -49,43 +48,29 @@ int keyAsciiOf(const QKeyEvent& key) {
         return kEnter;
     case Qt::Key_Backspace:
         return kBackspace;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return -1;
     default:
         break;
     }
+    // Some keys that type nothing still carry a control character as their text (Delete gives
+    // "\x7f", Ctrl+V "\x16"): they are editing keys, not characters.
     const QString text = key.text();
-    return text.isEmpty() ? -1 : int(text.at(0).unicode());
+    if (text.isEmpty() || !text.at(0).isPrint())
+        return -1;
+    return int(text.at(0).unicode());
 }
 
 bool typesIntoEntry(int keyAscii) {
     return keyAscii == kBackspace || keyAscii == kPoint || (keyAscii >= '0' && keyAscii <= '9');
 }
-
-// Marks one of the window's exchanges with the drive: the window counts as busy, and the link
-// tells every other handler that it is in use, for the whole exchange.
-class Exchange {
-public:
-    Exchange(bool& running, DriveLink& link) : running_(running), session_(link) {
-        running_ = true;
-    }
-    ~Exchange() { running_ = false; }
-    Exchange(const Exchange&) = delete;
-    Exchange& operator=(const Exchange&) = delete;
-
-private:
-    bool& running_;
-    DriveLink::Session session_;
-};
 } // namespace
 
 CurrentLoopWindow::CurrentLoopWindow(ShellState& state, QWidget* parent)
     : QWidget(parent), state_(state), variant_(CurrentLoopVariant::of(state.variant())),
-      values_(CurrentLoopValues::of(state)) {
+      values_(CurrentLoopValues::of(state)), work_(state.work(), this) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
     buildControls();
+    connect(&work_, &DriveWork::closeDue, this, &CurrentLoopWindow::closeWindow);
     if (variant_.placeTwips)
         move(twips::toPixels(*variant_.placeTwips));
     load();
@@ -137,11 +122,6 @@ void CurrentLoopWindow::buildControls() {
     dataSource_->setObjectName(QStringLiteral("DataSource"));
     dataSource_->setInterval(kPlotIntervalMs);
     connect(dataSource_, &QTimer::timeout, this, &CurrentLoopWindow::DataSource_Timer);
-
-    closeRetry_ = new QTimer(this);
-    closeRetry_->setSingleShot(true);
-    closeRetry_->setInterval(kCloseRetryMs);
-    connect(closeRetry_, &QTimer::timeout, this, &CurrentLoopWindow::retryClose);
 }
 
 // --- Opening ---
@@ -151,24 +131,25 @@ void CurrentLoopWindow::load() {
     showBusy();
     state_.ToolWindowOpen = true;
     state_.setTuningIdle(false);
-    bool read = false;
-    {
-        Exchange exchange(running_, state_.link());
-        CurrentLoopTransactions drive(state_.link());
-        if (const auto kp = drive.readRegister(reg::CurrentLoopKp)) {
-            entries_[kKpEntry]->setText(QString::number(*kp));
-            values_.GainKp = *kp;
-            if (const auto ki = drive.readRegister(reg::CurrentLoopKi)) {
-                entries_[kKiEntry]->setText(QString::number(*ki));
-                values_.GainKi = *ki;
-                read = true;
-            }
-        }
-    }
-    if (!read) {
+    work_.submit([this] { readGains(); });
+}
+
+void CurrentLoopWindow::readGains() {
+    CurrentLoopTransactions drive(state_.link());
+    const auto kp = drive.readRegister(reg::CurrentLoopKp);
+    if (!kp) {
         giveUp();
         return;
     }
+    entries_[kKpEntry]->setText(QString::number(*kp));
+    values_.GainKp = *kp;
+    const auto ki = drive.readRegister(reg::CurrentLoopKi);
+    if (!ki) {
+        giveUp();
+        return;
+    }
+    entries_[kKiEntry]->setText(QString::number(*ki));
+    values_.GainKi = *ki;
     showIdle();
     state_.setTuningIdle(true);
 }
@@ -176,12 +157,17 @@ void CurrentLoopWindow::load() {
 // --- Start ---
 
 void CurrentLoopWindow::start() {
-    if (inTransfer())
+    if (leaving_)
         return;
+    // Disabled until the test has run: a second click cannot queue a second test.
     start_->setEnabled(false);
     showBusy();
     state_.setTuningIdle(false);
+    work_.submit([this] { runStart(); });
+}
 
+void CurrentLoopWindow::runStart() {
+    // The entries are read and clamped as their values are written.
     StepTestInputs inputs;
     inputs.kp = [this]() -> std::optional<float> {
         values_.GainKp = ClampKp(LeadingNumber(entries_[kKpEntry]->text()));
@@ -198,14 +184,9 @@ void CurrentLoopWindow::start() {
         entries_[kCurrentEntry]->setText(PlainDecimal(values_.TestCurrent));
         return values_.TestCurrent;
     };
-    StepTestResult result;
-    {
-        Exchange exchange(running_, state_.link());
-        result = RunStepTest(state_.link(), inputs);
-    }
+    StepTestResult result = RunStepTest(state_.link(), inputs);
     if (!result.done()) {
         giveUp(); // Start stays disabled: the link is in doubt
-        closeIfRequested();
         return;
     }
     record_ = std::move(result.record);
@@ -216,7 +197,6 @@ void CurrentLoopWindow::start() {
     showIdle();
     state_.setTuningIdle(true);
     start_->setEnabled(true);
-    closeIfRequested();
 }
 
 // --- Entries ---
@@ -238,21 +218,21 @@ bool CurrentLoopWindow::eventFilter(QObject* watched, QEvent* event) {
 // Returns whether the key reaches the entry.
 bool CurrentLoopWindow::keyPressed(int entry, int keyAscii) {
     const bool types = typesIntoEntry(keyAscii);
-    if (inTransfer()) {
-        // Held off while the drive is busy: the entry still filters what is typed, but Enter
-        // neither writes nor marks the window idle in the middle of the running exchange.
+    if (inTransfer() || leaving_) {
+        // Held off while the drive is in use: the entry still filters what is typed, but Enter
+        // neither writes nor marks the window idle in the middle of the running work.
         return types;
     }
     showBusy();
     state_.setTuningIdle(false);
-    if (keyAscii == kEnter && !applyEntry(entry))
-        return false;
+    if (keyAscii == kEnter && applyEntry(entry))
+        return false; // the write runs as a job, which shows the idle indication at its end
     showIdle();
     state_.setTuningIdle(true);
-    closeIfRequested();
     return types;
 }
 
+// Clamps the entry and shows the clamped value; true when a gain is to be written to the drive.
 bool CurrentLoopWindow::applyEntry(int entry) {
     QLineEdit* text = entries_[entry];
     const double typed = LeadingNumber(text->text());
@@ -272,84 +252,80 @@ bool CurrentLoopWindow::applyEntry(int entry) {
         // plot follows it at once.
         values_.TestCurrent = ClampTestCurrent(typed);
         text->setText(PlainDecimal(values_.TestCurrent));
-        return true;
+        return false;
     }
     text->setText(PlainDecimal(value));
-    bool written = false;
-    {
-        Exchange exchange(running_, state_.link());
-        written = CurrentLoopTransactions(state_.link()).writeGain(address, value);
-    }
-    if (!written) {
+    return work_.submitUnlessBusy(QString(), [this, address, value] { writeGain(address, value); });
+}
+
+void CurrentLoopWindow::writeGain(quint16 address, float value) {
+    if (!CurrentLoopTransactions(state_.link()).writeGain(address, value)) {
         giveUp();
-        closeIfRequested();
+        return;
     }
-    return written;
+    showIdle();
+    state_.setTuningIdle(true);
 }
 
 // --- auto ---
 
 void CurrentLoopWindow::autoTune() {
-    if (inTransfer())
+    if (leaving_)
         return;
-    {
-        Exchange exchange(running_, state_.link());
-        DriveLink& link = state_.link();
-        link.WriteRegister(kStation, reg::CurrentLoopAutoTune, 1);
-        state_.tell(variant_.autoNoticeText, variant_.autoNoticeTitle);
-        // The gains are shown only as the drive returns them: a read that failed has nothing to
-        // show (the link has said so already).
-        const std::pair<quint16, int> gains[] = {{reg::CurrentLoopKp, kKpEntry},
-                                                 {reg::CurrentLoopKi, kKiEntry}};
-        for (const auto& [address, entry] : gains) {
-            link.ReadRegisters(kStation, address, 1);
-            if (link.ReplyError() != 0 || link.ReadValues().isEmpty())
-                continue;
-            const quint16 value = quint16(qint32(link.ReadValues().first()) & 0xFFFF);
-            (entry == kKpEntry ? values_.GainKp : values_.GainKi) = value;
-            entries_[entry]->setText(QString::number(value));
-        }
+    // The window closes after the drive has tuned: nothing else starts from it any more.
+    leaving_ = true;
+    work_.submit([this] { runAutoTune(); });
+}
+
+void CurrentLoopWindow::runAutoTune() {
+    const AutoTuneResult gains = RunAutoTune(
+        state_.link(), [this] { state_.tell(variant_.autoNoticeText, variant_.autoNoticeTitle); });
+    // The gains are shown only as the drive returns them: a read that failed has nothing to show
+    // (the link has said so already).
+    if (gains.kp) {
+        values_.GainKp = *gains.kp;
+        entries_[kKpEntry]->setText(QString::number(*gains.kp));
     }
-    closeRequested_ = false;
-    closeWindow();
+    if (gains.ki) {
+        values_.GainKi = *gains.ki;
+        entries_[kKiEntry]->setText(QString::number(*gains.ki));
+    }
+    closeWindow(); // takes effect once this job has ended
 }
 
 // --- Closing ---
 
 void CurrentLoopWindow::closeEvent(QCloseEvent* event) {
+    if (work_.postponeClose()) {
+        event->ignore();
+        return;
+    }
     if (unloaded_) {
         event->accept();
         return;
     }
-    if (running_ || state_.linkBusy()) {
-        // The close takes effect once the exchange under way has ended, and still ends the test.
-        event->ignore();
-        closeRequested_ = true;
-        if (!running_)
-            closeRetry_->start(); // another window's exchange: look again shortly
-        return;
-    }
+    // The end of the test mode is drive work of its own; the close completes once it has run,
+    // whatever its outcome.
     unload();
-    event->accept();
+    event->ignore();
 }
 
 void CurrentLoopWindow::unload() {
+    leaving_ = true;
+    work_.submit([this] { endTest(); });
+    work_.postponeClose();
+}
+
+void CurrentLoopWindow::endTest() {
     state_.WindowOpenFlags(kOwnFlag) = false;
     state_.ToolWindowOpen = false;
-    bool ended = false;
-    {
-        Exchange exchange(running_, state_.link());
-        ended = CurrentLoopTransactions(state_.link()).endTest();
-    }
-    if (ended) {
+    if (CurrentLoopTransactions(state_.link()).endTest()) {
         if (variant_.idleAfterClose)
             showIdle();
     } else {
         giveUp();
     }
     dataSource_->stop();
-    closeRetry_->stop();
-    closeRequested_ = false;
     unloaded_ = true;
 }
 
@@ -358,23 +334,6 @@ void CurrentLoopWindow::closeWindow() {
         frame->close();
     else
         close();
-}
-
-void CurrentLoopWindow::closeIfRequested() {
-    if (!closeRequested_ || running_)
-        return;
-    closeRequested_ = false;
-    closeWindow();
-}
-
-void CurrentLoopWindow::retryClose() {
-    if (!closeRequested_)
-        return;
-    if (running_ || state_.linkBusy()) {
-        closeRetry_->start();
-        return;
-    }
-    closeIfRequested();
 }
 
 // --- Give-up and status ---
@@ -387,10 +346,11 @@ void CurrentLoopWindow::giveUp() {
         showIdle();
     setEnabled(false);
     dataSource_->stop();
+    work_.discard(); // nothing is retried later
 }
 
 bool CurrentLoopWindow::inTransfer() const {
-    return running_ || state_.linkBusy();
+    return !work_.idle() || state_.linkBusy();
 }
 
 void CurrentLoopWindow::showBusy() {

@@ -2,6 +2,7 @@
 
 #include "PlotZoom.h"
 #include "StepTest.h"
+#include "link/DriveWorkQueue.h"
 
 #include <QWidget>
 
@@ -20,10 +21,10 @@ struct CurrentLoopVariant;
 // drive's step test and studies the recorded response in the plot, or lets the drive tune the loop
 // itself. The window reads both gains when it opens and ends the drive's test mode when it closes.
 //
-// Every exchange with the drive waits with events running, so keys, clicks and a close can arrive
-// in the middle of one. While the window (or any other) is talking to the drive, Enter in an
-// entry, "Start" and "auto" are held off, and a close waits until the exchange has ended; then it
-// still ends the test mode.
+// All of its drive work (the reads as it opens, Start, Enter in a gain entry, "auto" and the end
+// of the test as it closes) runs as jobs of its own handle on the program's drive-work queue, and
+// a give-up runs inside the job that gave up. Enter is held off while the drive is in use; a close
+// waits until the window's work has ended, and then still ends the test mode.
 class CurrentLoopWindow : public QWidget {
     Q_OBJECT
 public:
@@ -40,19 +41,22 @@ protected:
 private:
     void buildControls();
     void load();
+    void readGains();
     void start();
+    void runStart();
     bool keyPressed(int entry, int keyAscii);
     bool applyEntry(int entry);
+    void writeGain(quint16 address, float value);
     void autoTune();
+    void runAutoTune();
     void unload();
+    void endTest();
     void giveUp();
 
     bool inTransfer() const;
     void showBusy();
     void showIdle();
     void closeWindow();
-    void closeIfRequested();
-    void retryClose();
 
     void plotButtonDown(int button, QPointF at);
     void plotMouseMoved(int buttons, QPointF at);
@@ -61,20 +65,19 @@ private:
     ShellState& state_;
     const CurrentLoopVariant& variant_;
     CurrentLoopValues& values_;
+    DriveWork work_;
 
     QLineEdit* entries_[3] = {};
     QPushButton* start_ = nullptr;
     QPushButton* auto_ = nullptr;
     StepPlot* plot_ = nullptr;
     QTimer* dataSource_ = nullptr;
-    QTimer* closeRetry_ = nullptr;
 
     StepRecord record_;
     PlotZoom zoom_;
 
-    bool running_ = false;        // one of this window's exchanges with the drive is under way
-    bool closeRequested_ = false; // a close arrived while the link was busy
-    bool unloaded_ = false;
+    bool leaving_ = false;  // "auto" or a close has begun the window's end: no new drive work
+    bool unloaded_ = false; // the test mode has been ended: the window may close
 };
 
 } // namespace kiro

@@ -123,9 +123,21 @@ struct CurrentLoopRig {
         }
     }
 
+    // Lets the window's drive work run, as the program's event loop would, until none is left.
+    // Inside a job (a wait of the link) or while the link is held, nothing can start: then the
+    // work stays queued for the caller's own turn of events.
+    bool settle() {
+        if (state.work().running() || link.busy())
+            return false;
+        for (int turn = 0; turn < 10000 && !state.work().idle(); ++turn)
+            QCoreApplication::processEvents();
+        return state.work().idle();
+    }
+
     bool openWindow() {
         QAction* command = window->findChild<QAction*>(QStringLiteral("I_test"));
         command->trigger();
+        settle();
         return form() != nullptr;
     }
     QWidget* form() const { return window->findChild<QWidget*>(QStringLiteral("Form1")); }
@@ -140,6 +152,7 @@ struct CurrentLoopRig {
         if (!button || !button->isEnabled())
             return false;
         button->click();
+        settle();
         return true;
     }
     // Fills the entries (null: leave as it is) and presses "Start".
@@ -151,10 +164,14 @@ struct CurrentLoopRig {
         }
         return click(QStringLiteral("Command1"));
     }
-    void pressEnter(int index) { QTest::keyClick(entry(index), Qt::Key_Return); }
+    void pressEnter(int index) {
+        QTest::keyClick(entry(index), Qt::Key_Return);
+        settle();
+    }
+    QMdiSubWindow* frame() const { return qobject_cast<QMdiSubWindow*>(form()->parentWidget()); }
     void closeForm() {
-        if (auto* frame = qobject_cast<QMdiSubWindow*>(form()->parentWidget()))
-            frame->close();
+        frame()->close();
+        settle();
     }
     bool formGone() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,9 +1,17 @@
 // The widget-free pieces of the current-loop window that qzcli shares: reading and clamping the
-// entries, the span of the plot, and the zoom rules of the plot's view stack.
+// entries, the span of the plot, the zoom rules of the plot's view stack, and the drive's
+// automatic tuning against the simulated drive.
 
+#include "currentloop/AutoTune.h"
 #include "currentloop/EntryValues.h"
 #include "currentloop/PlotZoom.h"
 #include "currentloop/StepTest.h"
+#include "link/DriveLink.h"
+#include "link/RegisterMap.h"
+#include "sim/DriveModel.h"
+#include "sim/SimulatedSerialPort.h"
+#include "tests/support/PromptRecorder.h"
+#include "tests/support/VirtualClock.h"
 
 #include <QTest>
 #include <cmath>
@@ -44,6 +52,33 @@ void drag(PlotZoom& zoom, QPointF from, QPointF to) {
 void click(PlotZoom& zoom, QPointF at) {
     drag(zoom, at, at);
 }
+
+// A qztune-x7 link to the simulated drive at 38400 baud; the drive keeps time with the link's
+// virtual clock.
+struct LinkRig {
+    LinkRig()
+        : drive(kiro::LinkVariant::x7().layout), port(drive, clock),
+          link(port, clock, prompts, kiro::LinkVariant::x7()) {
+        drive.setClock([this] { return clock.now; });
+        link.setBaudKilo(38);
+        port.setPortNumber(1);
+        port.open();
+    }
+
+    // (function, address) of every request the drive received.
+    QList<QPair<int, int>> requests() const {
+        QList<QPair<int, int>> list;
+        for (const QByteArray& frame : drive.requests())
+            list.append({quint8(frame[1]), quint8(frame[2]) << 8 | quint8(frame[3])});
+        return list;
+    }
+
+    kiro::test::VirtualClock clock;
+    kiro::test::PromptRecorder prompts;
+    kiro::sim::DriveModel drive;
+    kiro::sim::SimulatedSerialPort port;
+    kiro::DriveLink link;
+};
 } // namespace
 
 class CurrentLoopCoreTest : public QObject {
@@ -62,6 +97,9 @@ private slots:
     void clickStepsBackAndRightClickReturns();
     void deepestLevelIgnoresAFurtherBox();
     void boxStaysUntilAPlainMove();
+
+    void autoTune_data();
+    void autoTune();
 };
 
 void CurrentLoopCoreTest::leadingNumber_data() {
@@ -230,6 +268,57 @@ void CurrentLoopCoreTest::boxStaysUntilAPlainMove() {
     QVERIFY(zoom.Dragging());
     zoom.mouseMove(PlotZoom::NoButton, {30, 0});
     QVERIFY(!zoom.Dragging());
+}
+
+void CurrentLoopCoreTest::autoTune_data() {
+    QTest::addColumn<int>("silentFrom"); // the first request the drive does not answer; -1: none
+    QTest::addColumn<bool>("kpRead");
+    QTest::addColumn<bool>("kiRead");
+    QTest::newRow("drive answers") << -1 << true << true;
+    QTest::newRow("tuning command unanswered") << 0 << true << true;
+    QTest::newRow("Kp unanswered") << 1 << false << true;
+    QTest::newRow("Ki unanswered") << 2 << true << false;
+}
+
+void CurrentLoopCoreTest::autoTune() {
+    QFETCH(int, silentFrom);
+    QFETCH(bool, kpRead);
+    QFETCH(bool, kiRead);
+    LinkRig rig;
+    const quint16 kpBefore = rig.drive.reg(kiro::reg::CurrentLoopKp);
+    // The drive misses four requests in a row from there: the link gives that step up.
+    rig.clock.onEvents = [&rig, silentFrom] {
+        if (rig.drive.fault().kind == kiro::sim::Misbehaviour::None && silentFrom >= 0 &&
+            rig.drive.requests().size() == silentFrom)
+            rig.drive.injectFault({kiro::sim::Misbehaviour::Silent, 0, 4});
+    };
+    if (silentFrom == 0)
+        rig.clock.onEvents();
+
+    qsizetype sentBeforeNotice = -1;
+    const kiro::AutoTuneResult result = kiro::RunAutoTune(rig.link, [&] {
+        sentBeforeNotice = rig.drive.requests().size();
+        rig.clock.now += 1000; // the user reads the notice while the drive tunes
+    });
+
+    // Every step runs whatever the outcome of the one before: the command, the notice, the reads.
+    const QList<QPair<int, int>> requests = rig.requests();
+    QCOMPARE(sentBeforeNotice, qsizetype(silentFrom == 0 ? 4 : 1));
+    QCOMPARE(requests.first(), (QPair<int, int>(6, kiro::reg::CurrentLoopAutoTune)));
+    QCOMPARE(requests.at(sentBeforeNotice), (QPair<int, int>(3, kiro::reg::CurrentLoopKp)));
+    QCOMPARE(requests.last(), (QPair<int, int>(3, kiro::reg::CurrentLoopKi)));
+    QCOMPARE(requests.size(), sentBeforeNotice + (silentFrom > 0 ? 5 : 2));
+    // A gain is given only as the drive returned it after tuning.
+    QCOMPARE(result.kp.has_value(), kpRead);
+    QCOMPARE(result.ki.has_value(), kiRead);
+    if (kpRead) {
+        QCOMPARE(*result.kp, rig.drive.reg(kiro::reg::CurrentLoopKp));
+        QVERIFY(*result.kp != kpBefore);
+    }
+    if (kiRead)
+        QCOMPARE(*result.ki, rig.drive.reg(kiro::reg::CurrentLoopKi));
+    // The link has told of the failure, once.
+    QCOMPARE(rig.prompts.prompts.size(), silentFrom < 0 ? 0 : 1);
 }
 
 QTEST_GUILESS_MAIN(CurrentLoopCoreTest)

@@ -4,10 +4,14 @@
 
 #include "CurrentLoopRig.h"
 #include "currentloop/CurrentLoopValues.h"
+#include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
 #include "shell/StatusLamp.h"
 #include "tests/shell/ShellRig.h"
+#include "tests/support/MdiFrameClicks.h"
 
+#include <QClipboard>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -98,6 +102,24 @@ QString panelOf(const CurrentLoopRig& rig) {
     return rig.widget<QLabel>(QStringLiteral("StatusBar1_2"))->text();
 }
 
+// The text that the window system gives a key press along with the key: a control character for
+// Delete, Backspace and Ctrl with a letter, nothing for the arrows, Home and End.
+QString platformTextOf(QKeyCombination key) {
+    const int code = key.key();
+    if (code == Qt::Key_Delete)
+        return QString(QChar(0x7f));
+    if (code == Qt::Key_Backspace)
+        return QString(QChar(0x08));
+    if (code >= Qt::Key_A && code <= Qt::Key_Z) {
+        if (key.keyboardModifiers() & Qt::ControlModifier)
+            return QString(QChar(code - Qt::Key_A + 1));
+        return QString(QChar(code - Qt::Key_A + 'a'));
+    }
+    if (code >= Qt::Key_0 && code <= Qt::Key_9)
+        return QString(QChar(code));
+    return {};
+}
+
 // A record of 200 samples: the first half at `before`, the rest at `after` (Q10).
 QVector<qint16> twoLevels(qint16 before, qint16 after) {
     QVector<qint16> samples(200, before);
@@ -119,6 +141,8 @@ private slots:
     void enterClampsAndWrites_data();
     void enterClampsAndWrites();
     void keyFilterFlashesTheLamp();
+    void editingKeysWorkAsInAnyEntry_data();
+    void editingKeysWorkAsInAnyEntry();
 
     void plotDrawsTheRecord_data();
     void plotDrawsTheRecord();
@@ -138,6 +162,10 @@ private slots:
     void inputDuringAnExchange_data();
     void inputDuringAnExchange();
     void closeWaitsForAnotherWindowsExchange();
+    void closeWaitsForAnotherWindowsWork();
+    void oneClickOnTheFrameCloses_data();
+    void oneClickOnTheFrameCloses();
+    void exitDuringAFailingStart();
 
     void inTheTunerOnItsRealClock();
 };
@@ -339,6 +367,56 @@ void CurrentLoopWindowTest::keyFilterFlashesTheLamp() {
     QCOMPARE(rig.wire.requests.size(), 2);
 }
 
+void CurrentLoopWindowTest::editingKeysWorkAsInAnyEntry_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QList<int>>("keys"); // pressed in an entry that holds "1234", at its end
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("characters"); // keys that go through the key filter
+
+    const int paste = (Qt::CTRL | Qt::Key_V).toCombined();
+    QTest::newRow("x7 Kp Home Delete")
+        << "x7" << 0 << QList<int>{Qt::Key_Home, Qt::Key_Delete} << "234" << 0;
+    QTest::newRow("x7 Ki arrows Delete")
+        << "x7" << 1 << QList<int>{Qt::Key_Left, Qt::Key_Left, Qt::Key_Delete} << "124" << 0;
+    QTest::newRow("qz318 I-test Home Right Delete End Backspace")
+        << "qz318" << 2
+        << QList<int>{Qt::Key_Home, Qt::Key_Right, Qt::Key_Delete, Qt::Key_End, Qt::Key_Backspace}
+        << "13" << 1;
+    QTest::newRow("qz318 Kp digit after arrows")
+        << "qz318" << 0 << QList<int>{Qt::Key_Left, Qt::Key_Left, Qt::Key_5} << "12534" << 1;
+    QTest::newRow("x7 I-test letter after Home still discarded")
+        << "x7" << 2 << QList<int>{Qt::Key_Home, Qt::Key_A, Qt::Key_Delete} << "234" << 1;
+    QTest::newRow("qz318 Ki paste")
+        << "qz318" << 1 << QList<int>{Qt::Key_Home, paste} << "x1234" << 0;
+}
+
+void CurrentLoopWindowTest::editingKeysWorkAsInAnyEntry() {
+    QFETCH(QString, variant);
+    QFETCH(int, entry);
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, text);
+    QFETCH(int, characters);
+    CurrentLoopRig rig(variant);
+    QVERIFY(rig.openWindow());
+    QApplication::clipboard()->setText(QStringLiteral("x"));
+    rig.entry(entry)->setText(QStringLiteral("1234"));
+    rig.entry(entry)->setFocus(Qt::MouseFocusReason);
+    rig.lamp.states.clear();
+
+    for (const int combined : keys) {
+        const QKeyCombination key = QKeyCombination::fromCombined(combined);
+        QTest::sendKeyEvent(QTest::Click, rig.entry(entry), key.key(), platformTextOf(key),
+                            key.keyboardModifiers());
+    }
+    rig.settle();
+    QCOMPARE(rig.entry(entry)->text(), text);
+    // Only the characters flash the lamp; nothing reaches the drive.
+    QCOMPARE(rig.lamp.states.size(), 2 * characters);
+    QCOMPARE(rig.wire.requests.size(), 2);
+    QVERIFY(rig.state.TuningIdle());
+}
+
 void CurrentLoopWindowTest::plotDrawsTheRecord_data() {
     QTest::addColumn<QString>("variant");
     QTest::newRow("qztune-x7") << "x7";
@@ -509,6 +587,7 @@ void CurrentLoopWindowTest::exitingTheTunerEndsTheTest() {
     QVERIFY(rig.start("1000", "300", "1"));
     const qsizetype sent = rig.wire.requests.size();
     rig.window->findChild<QAction*>(QStringLiteral("exit"))->trigger();
+    QTRY_VERIFY(!rig.window->isVisible());
     QCOMPARE(framesOf(rig.requestsFrom(sent)), (QList<Frame>{{6, reg::StepTestCommand, 0}}));
     QVERIFY(!rig.drive.stepTestRunning());
     QVERIFY(!rig.port.isOpen());
@@ -670,34 +749,49 @@ void CurrentLoopWindowTest::inputDuringAnExchange() {
     if (exchange == QLatin1String("start")) {
         QVERIFY(rig.start("1000", "300", "1"));
     } else {
+        rig.entry(1)->setText(QStringLiteral("300"));
+        rig.entry(2)->setText(QStringLiteral("1"));
         rig.entry(0)->setText(QStringLiteral("2000"));
         rig.pressEnter(0);
     }
     QVERIFY(arrived);
     QVERIFY2(!idleAfterInput, "the input marked the window idle in the middle of the exchange");
 
+    auto startFrames = [](quint16 kp) {
+        return QList<Frame>{{6, reg::CurrentLoopKp, kp},
+                            {6, reg::CurrentLoopKi, 300},
+                            {6, reg::StepTestCurrent, 1024},
+                            {6, reg::StepTestCommand, 1},
+                            {3, reg::StepResponseFirst, 200}};
+    };
     QList<Frame> expected;
-    if (exchange == QLatin1String("start")) {
-        expected = {{6, reg::CurrentLoopKp, 1000},
-                    {6, reg::CurrentLoopKi, 300},
-                    {6, reg::StepTestCurrent, 1024},
-                    {6, reg::StepTestCommand, 1},
-                    {3, reg::StepResponseFirst, 200}};
-    } else {
+    if (exchange == QLatin1String("start"))
+        expected = startFrames(1000);
+    else
         expected = {{6, reg::CurrentLoopKp, 2000}};
+    // Enter is held off while the drive is in use. Start (whose button the running Start has
+    // disabled) and "auto" wait for their turn; a close waits for the work to end and still ends
+    // the test mode, as does the close that "auto" ends with.
+    if (input == QLatin1String("start") && exchange == QLatin1String("enter"))
+        expected += startFrames(2000);
+    if (input == QLatin1String("auto")) {
+        expected += {{6, reg::CurrentLoopAutoTune, 1},
+                     {3, reg::CurrentLoopKp, 1},
+                     {3, reg::CurrentLoopKi, 1}};
     }
-    // A close takes effect once the exchange has ended, and still ends the test mode.
-    if (input == QLatin1String("close"))
+    const bool closes = input == QLatin1String("close") || input == QLatin1String("auto");
+    if (closes)
         expected.append({6, reg::StepTestCommand, 0});
     QCOMPARE(framesOf(rig.requestsFrom(2)), expected);
-    QVERIFY(rig.prompts.prompts.isEmpty());
+    QCOMPARE(rig.prompts.texts().size(), input == QLatin1String("auto") ? 1 : 0);
     QVERIFY(rig.state.TuningIdle());
-    if (input == QLatin1String("close")) {
+    if (closes) {
         QVERIFY(rig.formGone());
         QVERIFY(!rig.state.ToolWindowOpen);
     } else {
         QVERIFY(rig.form()->isEnabled());
         QVERIFY(rig.widget("Command1")->isEnabled());
+        QCOMPARE(rig.entry(1)->text(), input == QLatin1String("enter") ? "77" : "300");
     }
 }
 
@@ -716,17 +810,132 @@ void CurrentLoopWindowTest::closeWaitsForAnotherWindowsExchange() {
     QVERIFY(rig.prompts.prompts.isEmpty());
 }
 
+void CurrentLoopWindowTest::closeWaitsForAnotherWindowsWork() {
+    CurrentLoopRig rig(QStringLiteral("qz318"));
+    QVERIFY(rig.openWindow());
+    // Another window reads the fault words; the close arrives in the middle of that read.
+    kiro::DriveWork other(rig.state.work());
+    other.submit([&rig] {
+        rig.link.ReadRegisters(kiro::modbus::kDriveStation, reg::FaultWordsFirst,
+                               reg::FaultWordCount);
+    });
+    bool openDuringTheRead = false;
+    rig.afterRequest(3, [&] {
+        rig.closeForm();
+        openDuringTheRead = rig.form() && rig.form()->isVisible();
+    });
+    QVERIFY(rig.settle());
+    QVERIFY(openDuringTheRead);
+    QVERIFY(rig.formGone());
+    QCOMPARE(framesOf(rig.requestsFrom(2)),
+             (QList<Frame>{{3, reg::FaultWordsFirst, reg::FaultWordCount},
+                           {6, reg::StepTestCommand, 0}}));
+    QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void CurrentLoopWindowTest::oneClickOnTheFrameCloses_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("focus"); // the control that has the focus
+    QTest::addColumn<QString>("how");   // "close button" or "Ctrl+F4"
+
+    for (const char* variant : {"x7", "qz318"}) {
+        for (const char* focus : {"Text1_0", "Text1_2", "Command1", "Command2"}) {
+            for (const char* how : {"close button", "Ctrl+F4"})
+                QTest::addRow("%s %s %s", variant, focus, how) << variant << focus << how;
+        }
+    }
+}
+
+void CurrentLoopWindowTest::oneClickOnTheFrameCloses() {
+    QFETCH(QString, variant);
+    QFETCH(QString, focus);
+    QFETCH(QString, how);
+    CurrentLoopRig rig(variant);
+    QVERIFY(rig.openWindow());
+    QVERIFY(rig.start("1000", "300", "1"));
+    rig.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+    QWidget* control = rig.widget(focus);
+    if (auto* entry = qobject_cast<QLineEdit*>(control)) {
+        // Clicked into, with a digit typed but not entered.
+        QTest::mouseClick(entry, Qt::LeftButton);
+        QTest::keyClick(entry, Qt::Key_7);
+    } else {
+        control->setFocus(Qt::TabFocusReason);
+    }
+    QCOMPARE(QApplication::focusWidget(), control);
+    const qsizetype sent = rig.wire.requests.size();
+    QMdiSubWindow* frame = rig.frame();
+
+    // A click on the title bar only activates the window.
+    kiro::test::clickTitleBar(frame);
+    rig.settle();
+    QVERIFY(rig.form()->isVisible());
+    QCOMPARE(QApplication::focusWidget(), control);
+    QCOMPARE(rig.wire.requests.size(), sent);
+
+    if (how == QLatin1String("close button"))
+        kiro::test::clickCloseButton(frame);
+    else
+        QTest::keyClick(control, Qt::Key_F4, Qt::ControlModifier);
+    rig.settle();
+    QVERIFY(rig.formGone());
+    // Closing ends the test mode, and writes nothing else.
+    QCOMPARE(framesOf(rig.requestsFrom(sent)), (QList<Frame>{{6, reg::StepTestCommand, 0}}));
+    QVERIFY(!rig.drive.stepTestRunning());
+    QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(!rig.state.ToolWindowOpen);
+}
+
+void CurrentLoopWindowTest::exitDuringAFailingStart() {
+    kiro::test::ShellRig rig(QStringLiteral("x7"));
+    kiro::installCurrentLoopWindow(*rig.window);
+    QVERIFY(rig.openLink());
+    QVERIFY(rig.trigger(QStringLiteral("I_test")));
+    QTRY_VERIFY(rig.state.work().idle());
+    QVERIFY(rig.widget("Form1")->isEnabled());
+
+    // The drive falls silent, so Start gives up; while its message box is on screen the user
+    // ends the program (and the drive answers again).
+    rig.drive.injectFault({Misbehaviour::Silent, 0, -1});
+    int exitsAsked = 0;
+    rig.prompts.whileShown = [&](const kiro::Prompt& prompt) {
+        if (prompt.title != failureTitleOf(QStringLiteral("x7")) || exitsAsked++ > 0)
+            return;
+        rig.drive.injectFault({});
+        // A message box runs an event loop of its own until it is answered.
+        QEventLoop box;
+        QTimer::singleShot(0, rig.window.get(), [&rig] { rig.trigger(QStringLiteral("exit")); });
+        QTimer::singleShot(300, &box, &QEventLoop::quit);
+        box.exec();
+    };
+    const qsizetype sentBeforeStart = rig.drive.requests().size();
+    QVERIFY(rig.click(QStringLiteral("Command1")));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window->isVisible(), 10000);
+
+    QCOMPARE(exitsAsked, 1);
+    QCOMPARE(rig.prompts.texts(), QStringList{failureTextOf(QStringLiteral("x7"))});
+    // Twelve attempts at Kp, then the end of the test mode as the window closes.
+    QCOMPARE(rig.drive.requests().size(), sentBeforeStart + 13);
+    QCOMPARE(quint8(rig.drive.requests().last()[3]), quint8(reg::StepTestCommand));
+    QVERIFY(!rig.port.isOpen());
+    QVERIFY(!rig.isShown(QStringLiteral("Form1")));
+}
+
 void CurrentLoopWindowTest::inTheTunerOnItsRealClock() {
     kiro::test::ShellRig rig(QStringLiteral("qz318"));
     kiro::installCurrentLoopWindow(*rig.window);
     QVERIFY(rig.openLink());
     QVERIFY(rig.trigger(QStringLiteral("Toolbar1_3"))); // "电流环显示"
-    QCOMPARE(rig.widget<QLineEdit>("Text1_0")->text(), QStringLiteral("900"));
+    QTRY_COMPARE(rig.widget<QLineEdit>("Text1_0")->text(), QStringLiteral("900"));
     rig.widget<QLineEdit>("Text1_2")->setText(QStringLiteral("1"));
     QVERIFY(rig.click(QStringLiteral("Command1")));
     // The plot timer draws the record by itself.
     QTRY_VERIFY(showsAnywhere(rig.widget("Picture1")->grab().toImage(), kCurve));
+    QTRY_VERIFY(rig.state.work().idle());
+    QVERIFY(rig.drive.stepTestRunning());
     rig.frameOf(QStringLiteral("Form1"))->close();
+    QTRY_VERIFY(!rig.isShown(QStringLiteral("Form1")));
     QVERIFY(!rig.drive.stepTestRunning());
     QVERIFY(rig.prompts.prompts.isEmpty());
 }
