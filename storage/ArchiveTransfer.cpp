@@ -1,15 +1,12 @@
 #include "ArchiveTransfer.h"
 
 #include "link/DriveLink.h"
+#include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
 
 #include <QSaveFile>
 
 namespace kiro {
-
-namespace {
-constexpr quint8 kStation = 1;
-}
 
 ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
                               const ArchiveProgress& progress) {
@@ -18,18 +15,16 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     if (!file.open(QIODevice::WriteOnly))
         return {Outcome::FileUnwritable, file.errorString()};
 
-    DriveLink::Session session(link);
     QVector<ArchiveEntry> entries;
     const int total = int(reg::ArchiveRegisters.size());
     for (const quint16 address : reg::ArchiveRegisters) {
-        link.ReadRegisters(kStation, float(address), 1.0f);
+        link.ReadRegisters(modbus::kDriveStation, float(address), 1.0f);
         if (link.ReplyError() != 0 || link.ReadValues().isEmpty()) {
             file.cancelWriting();
             return {Outcome::DriveFailed, {}};
         }
-        // The link decodes registers as signed numbers; the archive keeps the raw word.
-        const auto value = quint16(int(link.ReadValues().first()) & 0xFFFF);
-        entries.append({address, value});
+        // The archive keeps the raw word, never the signed number the link decodes.
+        entries.append({address, link.ReadWord(0)});
         if (progress)
             progress(int(entries.size()), total, entries.last());
     }
@@ -42,11 +37,10 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
 
 bool WriteArchive(DriveLink& link, const QVector<ArchiveEntry>& entries,
                   const ArchiveProgress& progress) {
-    DriveLink::Session session(link);
     const int total = int(entries.size());
     int done = 0;
     for (const ArchiveEntry& entry : entries) {
-        link.WriteRegister(kStation, float(entry.address), float(entry.value));
+        link.WriteRegister(modbus::kDriveStation, float(entry.address), float(entry.value));
         if (link.ReplyError() != 0)
             return false;
         ++done;
