@@ -9,6 +9,7 @@
 #include "storage/ParameterTableWindow.h"
 #include "storage/StorageWindowInstall.h"
 #include "tests/shell/ShellRig.h"
+#include "tests/support/DriveWorkWait.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -74,13 +75,14 @@ struct WindowRig : ParameterTableRig {
     template <typename T = QWidget> T* widget(const QString& name) const {
         return window->findChild<T*>(name);
     }
-    // Presses a button or a toolbar button as the user would: nothing happens when it is disabled.
+    // Presses a button or a toolbar button as the user would (nothing happens when it is
+    // disabled), then lets the program run until the drive work it queued has ended.
     bool press(const QString& name) {
         auto* button = widget<QAbstractButton>(name);
         if (!button || !button->isEnabled() || !window->isEnabled())
             return false;
         button->click();
-        return true;
+        return test::driveWorkEnded(state.work());
     }
     QAction* toolbarAction(int index) const {
         return widget<QAction>(QStringLiteral("Toolbar1_%1").arg(index));
