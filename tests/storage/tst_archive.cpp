@@ -557,6 +557,30 @@ private slots:
         QVERIFY(QFileInfo(chosen).isFile());
     }
 
+    void clickingTheSelectedFileAgainPutsItsPathBack() {
+        writeFile(path(QStringLiteral("a.txt")), "1&1\r\n");
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(folder_.path());
+        Rig rig;
+        rig.window();
+        QDir::setCurrent(before);
+        auto* files = rig.control<FileList>(QStringLiteral("File1"));
+        auto* box = rig.control<QLineEdit>(QStringLiteral("Text1"));
+        QCOMPARE(files->count(), 1);
+        const QPoint onTheFile = files->visualItemRect(files->item(0)).center();
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, onTheFile);
+        const QString chosen = box->text();
+        QCOMPARE(chosen, JoinFolderAndFile(files->path(), QStringLiteral("a.txt")));
+
+        // The path is typed over, then the same file, still selected, is clicked again.
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("other.txt"));
+        QCOMPARE(rig.window().ArchivePath(), QStringLiteral("other.txt"));
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, onTheFile);
+        QCOMPARE(box->text(), chosen);
+        QCOMPARE(rig.window().ArchivePath(), chosen);
+    }
+
     void menuOpensTheWindowInTheTopLeftCorner() {
         test::ShellRig shell(QStringLiteral("x7"));
         installStorageWindow(*shell.window);
