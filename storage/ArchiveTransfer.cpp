@@ -1,5 +1,6 @@
 #include "ArchiveTransfer.h"
 
+#include "WholeFile.h"
 #include "link/DriveLink.h"
 #include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
@@ -30,7 +31,11 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     }
 
     const QByteArray text = FormatArchive(entries);
-    if (file.write(text) != text.size() || !file.commit())
+    if (!WriteWhole(file, text)) {
+        file.cancelWriting();
+        return {Outcome::FileUnwritable, QStringLiteral("the disk took only part of the archive")};
+    }
+    if (!file.commit())
         return {Outcome::FileUnwritable, file.errorString()};
     return {Outcome::Saved, {}};
 }

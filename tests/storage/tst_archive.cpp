@@ -16,6 +16,7 @@
 #include "storage/StorageWindowInstall.h"
 #include "tests/shell/ShellRig.h"
 #include "tests/support/DriveWorkWait.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/PromptRecorder.h"
 #include "tests/support/VirtualClock.h"
 
@@ -341,6 +342,28 @@ private slots:
                  existing ? 1 : 0);
         // Four attempts at the failing register, none after it.
         QCOMPARE(rig.drive.requests().size(), failingRead - 1 + 4);
+    }
+
+    void saveThatFailsWhileWritingKeepsTheOldFile() {
+        Rig rig;
+        const QString file = path(QStringLiteral("full.txt"));
+        const QByteArray before("31&1024\r\n");
+        writeFile(file, before);
+        rig.setPath(file);
+        {
+            // The disk runs full in the middle of writing the 19 lines.
+            test::FileSizeLimit full(64);
+            if (!full.ok())
+                QSKIP("no way to fill the disk here");
+            QVERIFY(rig.click(QStringLiteral("Command1")));
+        }
+        QCOMPARE(rig.prompts.texts(), QStringList{kSaveFailed});
+        QCOMPARE(rig.prompts.titles(), QStringList{kTitle});
+        QCOMPARE(rig.drive.requests().size(), 19);
+        QCOMPARE(readFile(file), before);
+        QCOMPARE(QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("full.txt")});
+        QVERIFY(rig.control(QStringLiteral("Command1"))->isEnabled());
     }
 
     void unwritablePathFailsBeforeAskingTheDrive_data() {

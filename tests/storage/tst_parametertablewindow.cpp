@@ -10,9 +10,11 @@
 #include "storage/StorageWindowInstall.h"
 #include "tests/shell/ShellRig.h"
 #include "tests/support/DriveWorkWait.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <optional>
 
 using namespace kiro;
 using kiro::test::kvxBytes;
@@ -162,7 +165,8 @@ private slots:
     void factoryReset_data();
     void factoryReset();
     void lockedWhileTheDriveWorks();
-    void savingToAFolderThatIsNotThere();
+    void savingThatFailsKeepsTheOldFile_data();
+    void savingThatFailsKeepsTheOldFile();
     void worksWithoutItsDatabase();
     void tableThatCannotBeWritten();
     void opensFromTheTunersToolbar();
@@ -459,14 +463,36 @@ void ParameterTableWindowTest::lockedWhileTheDriveWorks() {
     QTRY_VERIFY(!rig.window->isVisible());
 }
 
-void ParameterTableWindowTest::savingToAFolderThatIsNotThere() {
+void ParameterTableWindowTest::savingThatFailsKeepsTheOldFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("folder not there") << "missing/set.kvx" << false;
+    QTest::newRow("disk full while writing") << "set.kvx" << true;
+}
+
+void ParameterTableWindowTest::savingThatFailsKeepsTheOldFile() {
+    QFETCH(QString, name);
+    QFETCH(bool, diskFull);
     WindowRig rig;
     QVERIFY(rig.press("readdata"));
     rig.prompts.clear();
-    rig.dialogs.saveAnswer = rig.path("missing/set.kvx");
-    QVERIFY(rig.press("Toolbar1_2"));
+    rig.dialogs.saveAnswer = rig.path(name);
+    const QByteArray before = diskFull ? QByteArray("the old set\r\n") : QByteArray();
+    if (diskFull)
+        QVERIFY(writeFile(rig.dialogs.saveAnswer, before));
+    {
+        // The 15 lines need several hundred bytes; the disk has room for far fewer.
+        std::optional<test::FileSizeLimit> full;
+        if (diskFull && !full.emplace(64).ok())
+            QSKIP("no way to fill the disk here");
+        QVERIFY(rig.press("Toolbar1_2"));
+    }
     QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("参数文件保存失败！")});
     QCOMPARE(rig.prompts.titles(), QStringList{QStringLiteral("保存Prompt")});
+    QCOMPARE(fileBytes(rig.dialogs.saveAnswer), before);
+    // Nothing half-written is left beside it either.
+    const QStringList kept = QDir(rig.folder.path()).entryList({QStringLiteral("set.kvx*")});
+    QCOMPARE(kept, diskFull ? QStringList{QStringLiteral("set.kvx")} : QStringList());
 }
 
 void ParameterTableWindowTest::worksWithoutItsDatabase() {
