@@ -19,13 +19,12 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     QVector<ArchiveEntry> entries;
     const int total = int(reg::ArchiveRegisters.size());
     for (const quint16 address : reg::ArchiveRegisters) {
-        link.ReadRegisters(modbus::kDriveStation, float(address), 1.0f);
-        if (link.ReplyError() != 0 || link.ReadValues().isEmpty()) {
+        const std::optional<quint16> value = ReadArchiveRegister(link, address);
+        if (!value) {
             file.cancelWriting();
             return {Outcome::DriveFailed, {}};
         }
-        // The archive keeps the raw word, never the signed number the link decodes.
-        entries.append({address, link.ReadWord(0)});
+        entries.append({address, *value});
         if (progress)
             progress(int(entries.size()), total, entries.last());
     }
@@ -38,6 +37,14 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     if (!file.commit())
         return {Outcome::FileUnwritable, file.errorString()};
     return {Outcome::Saved, {}};
+}
+
+std::optional<quint16> ReadArchiveRegister(DriveLink& link, quint16 address) {
+    link.ReadRegisters(modbus::kDriveStation, float(address), 1.0f);
+    if (link.ReplyError() != 0 || link.ReadValues().isEmpty())
+        return std::nullopt;
+    // The archive keeps the raw word, never the signed number the link decodes.
+    return link.ReadWord(0);
 }
 
 bool WriteArchive(DriveLink& link, const QVector<ArchiveEntry>& entries,

@@ -48,7 +48,18 @@ bool writeAll(DriveLink& link, const ParameterValues& values, const ParameterPro
 
 std::optional<ParameterValues> ReadAllParameters(DriveLink& link,
                                                  const ParameterProgress& progress) {
+    const std::optional<ParameterWords> words = ReadAllParameterWords(link, progress);
+    if (!words)
+        return std::nullopt;
     ParameterValues values{};
+    for (int index = 0; index < kParameterCount; ++index)
+        values[std::size_t(index)] = HeldFromRaw(index, (*words)[std::size_t(index)]);
+    return values;
+}
+
+std::optional<ParameterWords> ReadAllParameterWords(DriveLink& link,
+                                                    const ParameterProgress& progress) {
+    ParameterWords words{};
     int FailedAttempts = 0;
     for (int index = 0; index < kParameterCount; ++index) {
         if (progress)
@@ -63,9 +74,9 @@ std::optional<ParameterValues> ReadAllParameters(DriveLink& link,
                 return std::nullopt;
         }
         link.WaitMs(link.ReplyWaitMs());
-        values[std::size_t(index)] = HeldFromRaw(index, link.ReadWord(0));
+        words[std::size_t(index)] = link.ReadWord(0);
     }
-    return values;
+    return words;
 }
 
 bool WriteAllParameters(DriveLink& link, const ParameterValues& values,
