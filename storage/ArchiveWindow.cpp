@@ -8,6 +8,7 @@
 #include "shell/ShellState.h"
 #include "shell/Variant.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGridLayout>
@@ -157,6 +158,7 @@ void ArchiveWindow::write() {
 }
 
 void ArchiveWindow::lock(const QString& caption) {
+    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
     label1_->setText(caption);
     label1_->show();
     drive1_->hide();
@@ -166,6 +168,11 @@ void ArchiveWindow::lock(const QString& caption) {
     command1_->setEnabled(false);
     command2_->setEnabled(false);
     setEnabled(false);
+    // The hidden and disabled controls have given the focus up; the frame takes it, so that its
+    // keys (Ctrl+F4) still reach the window while it works.
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (hadFocus && frame)
+        frame->setFocus(Qt::OtherFocusReason);
 }
 
 void ArchiveWindow::unlock() {

@@ -10,6 +10,7 @@
 #include "shell/Twips.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -150,11 +151,17 @@ void ParameterTableWindow::start(const QString& progress, DriveWork::Job job) {
 }
 
 void ParameterTableWindow::lock(const QString& progress) {
+    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
     label1_->setText(progress);
     label1_->show();
     for (QPushButton* button : {readButton_, writeButton_, commitButton_, resetButton_})
         button->setEnabled(false);
     setEnabled(false);
+    // The hidden and disabled controls have given the focus up; the frame takes it, so that its
+    // keys (Ctrl+F4) still reach the window while it works.
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (hadFocus && frame)
+        frame->setFocus(Qt::OtherFocusReason);
 }
 
 void ParameterTableWindow::hideProgress() {
