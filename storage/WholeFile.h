@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 namespace kiro {
 
