@@ -1,15 +1,13 @@
 #include "ArchiveTransfer.h"
 
+#include "WholeFile.h"
 #include "link/DriveLink.h"
+#include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
 
 #include <QSaveFile>
 
 namespace kiro {
-
-namespace {
-constexpr quint8 kStation = 1;
-}
 
 ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
                               const ArchiveProgress& progress) {
@@ -18,7 +16,6 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     if (!file.open(QIODevice::WriteOnly))
         return {Outcome::FileUnwritable, file.errorString()};
 
-    DriveLink::Session session(link);
     QVector<ArchiveEntry> entries;
     const int total = int(reg::ArchiveRegisters.size());
     for (const quint16 address : reg::ArchiveRegisters) {
@@ -33,26 +30,29 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     }
 
     const QByteArray text = FormatArchive(entries);
-    if (file.write(text) != text.size() || !file.commit())
+    if (!WriteWhole(file, text)) {
+        file.cancelWriting();
+        return {Outcome::FileUnwritable, QStringLiteral("the disk took only part of the archive")};
+    }
+    if (!file.commit())
         return {Outcome::FileUnwritable, file.errorString()};
     return {Outcome::Saved, {}};
 }
 
 std::optional<quint16> ReadArchiveRegister(DriveLink& link, quint16 address) {
-    link.ReadRegisters(kStation, float(address), 1.0f);
+    link.ReadRegisters(modbus::kDriveStation, float(address), 1.0f);
     if (link.ReplyError() != 0 || link.ReadValues().isEmpty())
         return std::nullopt;
-    // The link decodes registers as signed numbers; the archive keeps the raw word.
-    return quint16(int(link.ReadValues().first()) & 0xFFFF);
+    // The archive keeps the raw word, never the signed number the link decodes.
+    return link.ReadWord(0);
 }
 
 bool WriteArchive(DriveLink& link, const QVector<ArchiveEntry>& entries,
                   const ArchiveProgress& progress) {
-    DriveLink::Session session(link);
     const int total = int(entries.size());
     int done = 0;
     for (const ArchiveEntry& entry : entries) {
-        link.WriteRegister(kStation, float(entry.address), float(entry.value));
+        link.WriteRegister(modbus::kDriveStation, float(entry.address), float(entry.value));
         if (link.ReplyError() != 0)
             return false;
         ++done;

@@ -24,6 +24,9 @@ struct ArchiveSaveResult {
     QString detail; // FileUnwritable: the system's reason
 };
 
+// Both transfers talk to the drive through the link only; in a tuner they run inside a job of the
+// drive-work queue, which holds the link for their whole run.
+
 // Reads the archived registers from station 1, one read each, in file order, and writes them
 // to path. The file is replaced in one step only when every register has been read and the
 // whole text is on the disk, so a failed read or a full disk never leaves a stale or half

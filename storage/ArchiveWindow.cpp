@@ -8,6 +8,7 @@
 #include "shell/ShellState.h"
 #include "shell/Variant.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGridLayout>
@@ -16,28 +17,23 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kiro {
 
 namespace {
-constexpr int kLinkFreeRetryMs = 50;
 constexpr int kListWidth = 200;
 constexpr int kListHeight = 220;
 } // namespace
 
-ArchiveWindow::ArchiveWindow(ShellState& state, QWidget* parent) : QWidget(parent), state_(state) {
+ArchiveWindow::ArchiveWindow(ShellState& state, QWidget* parent)
+    : QWidget(parent), state_(state), work_(state.work(), this) {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(archive_texts::kCaption);
     buildControls();
     layOut();
     move(0, 0);
-
-    linkFreeRetry_ = new QTimer(this);
-    linkFreeRetry_->setSingleShot(true);
-    linkFreeRetry_->setInterval(kLinkFreeRetryMs);
-    connect(linkFreeRetry_, &QTimer::timeout, this, &ArchiveWindow::runWhenLinkFree);
+    connect(&work_, &DriveWork::closeDue, this, &ArchiveWindow::closeFrame);
 
     // The lists start where the program was started.
     const QString current = QDir::toNativeSeparators(QDir::currentPath());
@@ -113,7 +109,8 @@ void ArchiveWindow::layOut() {
 }
 
 void ArchiveWindow::begin(Transfer transfer) {
-    if (running_)
+    // One transfer at a time: the disabled window keeps a second one from being asked for.
+    if (!work_.idle())
         return;
     if (archivePath_.isEmpty()) {
         state_.tell(archive_texts::kChooseLocation, archive_texts::kChooseLocationTitle,
@@ -125,19 +122,9 @@ void ArchiveWindow::begin(Transfer transfer) {
         state_.tell(texts::kPortNotConfigured, texts::kLinkFailureTitle);
         return;
     }
-    running_ = true;
-    pending_ = transfer;
     lock(transfer == Transfer::Save ? archive_texts::kSaving : archive_texts::kWriting);
-    runWhenLinkFree();
-}
-
-void ArchiveWindow::runWhenLinkFree() {
-    // Another window's transaction is waiting underneath: ours follows once it has ended.
-    if (state_.linkBusy()) {
-        linkFreeRetry_->start();
-        return;
-    }
-    run(pending_);
+    // Another window's work may hold the drive: the transfer follows once it has ended.
+    work_.submit([this, transfer] { run(transfer); });
 }
 
 void ArchiveWindow::run(Transfer transfer) {
@@ -171,6 +158,7 @@ void ArchiveWindow::write() {
 }
 
 void ArchiveWindow::lock(const QString& caption) {
+    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
     label1_->setText(caption);
     label1_->show();
     drive1_->hide();
@@ -180,6 +168,11 @@ void ArchiveWindow::lock(const QString& caption) {
     command1_->setEnabled(false);
     command2_->setEnabled(false);
     setEnabled(false);
+    // The hidden and disabled controls have given the focus up; the frame takes it, so that its
+    // keys (Ctrl+F4) still reach the window while it works.
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (hadFocus && frame)
+        frame->setFocus(Qt::OtherFocusReason);
 }
 
 void ArchiveWindow::unlock() {
@@ -197,19 +190,19 @@ void ArchiveWindow::finish(const QString& message, const QString& title, Prompt:
     label1_->clear();
     state_.tell(message, title, icon);
     unlock();
-    running_ = false;
-    if (closeRequested_) {
-        if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-            frame->close();
-        else
-            close();
-    }
+}
+
+void ArchiveWindow::closeFrame() {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->close();
+    else
+        close();
 }
 
 void ArchiveWindow::closeEvent(QCloseEvent* event) {
-    // Closing in the middle of a transfer would pull the window out from under it.
-    if (running_) {
-        closeRequested_ = true;
+    // Closing in the middle of a transfer would pull the window out from under it: the close
+    // takes effect once the transfer has ended.
+    if (work_.postponeClose()) {
         event->ignore();
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ArchiveTexts.h"
+#include "link/DriveWorkQueue.h"
 #include "link/Prompts.h"
 
 #include <QString>
@@ -9,7 +10,6 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
 namespace kiro {
 
@@ -22,9 +22,10 @@ class ShellState;
 // ("存至硬盘") and writes such a file back into the drive ("写入芯片"). The drive, folder and file
 // lists pick the file, or its path is typed.
 //
-// While a transfer runs the lists give way to the progress text and the window is disabled; a
-// close request waits until the transfer has ended, and a transfer asked for while another window
-// talks to the drive starts as soon as the link is free.
+// While a transfer runs or waits for its turn at the drive, the lists give way to the progress
+// text and the window is disabled. A transfer is a job of the drive-work queue: asked for while
+// another window talks to the drive, it starts once that work has ended; a close asked for
+// meanwhile takes effect when the transfer has ended.
 class ArchiveWindow : public QWidget {
     Q_OBJECT
 public:
@@ -42,7 +43,6 @@ private:
     void buildControls();
     void layOut();
     void begin(Transfer transfer);
-    void runWhenLinkFree();
     void run(Transfer transfer);
     void save();
     void write();
@@ -51,8 +51,10 @@ private:
     // Shows the outcome and gives the window back to the user.
     void finish(const QString& message, const QString& title = archive_texts::kTransferTitle,
                 Prompt::Icon icon = Prompt::Icon::Information);
+    void closeFrame();
 
     ShellState& state_;
+    DriveWork work_;
     DriveList* drive1_ = nullptr;
     FolderList* dir1_ = nullptr;
     FileList* file1_ = nullptr;
@@ -60,12 +62,8 @@ private:
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;
     QLabel* label1_ = nullptr;
-    QTimer* linkFreeRetry_ = nullptr;
 
     QString archivePath_;
-    Transfer pending_ = Transfer::Save;
-    bool running_ = false;
-    bool closeRequested_ = false;
 };
 
 } // namespace kiro

@@ -93,11 +93,15 @@ void FolderList::setPath(const QString& folder) {
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // The keys choose by moving the selection. A click chooses even the file that is selected
+    // already, so that a path typed over since is replaced again.
     connect(this, &QListWidget::itemSelectionChanged, this, [this] {
         const QList<QListWidgetItem*> chosen = selectedItems();
         if (!chosen.isEmpty())
             emit fileChosen(chosen.first()->text());
     });
+    connect(this, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { emit fileChosen(item->text()); });
 }
 
 void FileList::setPath(const QString& folder) {

@@ -57,7 +57,7 @@ public:
     void setPath(const QString& folder);
 
 signals:
-    // The user chose a file, with the mouse or the keys.
+    // The user chose a file, with the mouse (also the one already selected) or the keys.
     void fileChosen(const QString& fileName);
 
 private:

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QUuid>
 
 namespace kiro {
@@ -21,6 +22,15 @@ const QString kCreateTable = QStringLiteral(
 const QString kDeleteAll = QStringLiteral("DELETE FROM QZ318");
 const QString kInsertRow = QStringLiteral(
     "INSERT INTO QZ318(参数名称,实际参数值,参数有效范围,默认参数值) VALUES(?,?,?,?)");
+
+// Tried rather than read from the permissions, which do not tell everything (access lists,
+// read-only or immutable folders, a program folder that only an administrator may change).
+bool canMakeFilesIn(const QString& folder) {
+    if (!QFileInfo(folder).isDir())
+        return false;
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("QZ318-XXXXXX.probe")));
+    return probe.open();
+}
 } // namespace
 
 ParameterDatabase::ParameterDatabase()
@@ -33,11 +43,14 @@ ParameterDatabase::~ParameterDatabase() {
 }
 
 QString ParameterDatabase::defaultPath() {
-    const QString programFolder = QCoreApplication::applicationDirPath();
+    return placeIn(QCoreApplication::applicationDirPath(),
+                   QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+QString ParameterDatabase::placeIn(const QString& programFolder, const QString& dataFolder) {
     const QFileInfo beside(QDir(programFolder).filePath(kFileName));
-    if (beside.exists() ? beside.isWritable() : QFileInfo(programFolder).isWritable())
+    if (canMakeFilesIn(programFolder) && (!beside.exists() || beside.isWritable()))
         return beside.filePath();
-    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataFolder);
     return QDir(dataFolder).filePath(kFileName);
 }

@@ -22,8 +22,13 @@ public:
     ParameterDatabase(const ParameterDatabase&) = delete;
     ParameterDatabase& operator=(const ParameterDatabase&) = delete;
 
-    // Beside the program when that folder can be written, else in the user's data folder.
+    // Where the program keeps its database: placeIn() the program's folder, else the user's
+    // data folder.
     static QString defaultPath();
+    // The file beside the program only when new files can be made in its folder (SQLite writes
+    // its journal there, beside the database) and an existing file can be written; else in the
+    // data folder, which is made when missing.
+    static QString placeIn(const QString& programFolder, const QString& dataFolder);
 
     // Opens (or creates) the file and the table; false when either fails.
     bool open(const QString& path);

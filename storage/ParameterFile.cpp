@@ -1,5 +1,7 @@
 #include "ParameterFile.h"
 
+#include "WholeFile.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -134,7 +136,18 @@ bool WriteParameterFile(const QString& path, const ParameterSet& set, QString* p
         return false;
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (problem)
+            *problem = file.errorString();
+        return false;
+    }
+    if (!WriteWhole(file, *bytes)) {
+        file.cancelWriting();
+        if (problem)
+            *problem = QStringLiteral("the disk took only part of the file");
+        return false;
+    }
+    if (!file.commit()) {
         if (problem)
             *problem = file.errorString();
         return false;

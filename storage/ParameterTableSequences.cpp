@@ -1,14 +1,16 @@
 #include "ParameterTableSequences.h"
 
 #include "link/DriveLink.h"
+#include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
 
 namespace kiro {
 
 namespace {
-constexpr quint8 kStation = 1;
-constexpr quint8 kRead = 3;
-constexpr quint8 kWrite = 6;
+using modbus::kDriveStation;
+using modbus::kReadHolding;
+using modbus::kWriteSingle;
+
 constexpr int kMostRepeats = 10; // the attempt after the eleventh repeat is the last
 constexpr int kWriteGapMs = 50;
 constexpr int kEepromWriteMs = 1000;
@@ -30,7 +32,7 @@ bool writeAll(DriveLink& link, const ParameterValues& values, const ParameterPro
     for (int index = 0; index < kParameterCount; ++index) {
         if (progress)
             progress(index);
-        link.WriteRegister(kStation, RegisterOf(index),
+        link.WriteRegister(kDriveStation, RegisterOf(index),
                            RawToSend(index, values[std::size_t(index)]));
         if (link.ReplyError() != 0) {
             allWritten = false;
@@ -63,17 +65,16 @@ std::optional<ParameterWords> ReadAllParameterWords(DriveLink& link,
         if (progress)
             progress(index);
         for (;;) {
-            link.SendRequest(kStation, kRead, RegisterOf(index), 1);
+            link.SendRequest(kDriveStation, kReadHolding, RegisterOf(index), 1);
             link.WaitMs(link.ReplyWaitMs());
-            link.ReceiveReply(kStation, kRead);
+            link.ReceiveReply(kDriveStation, kReadHolding);
             if (link.ReplyError() == 0 && !link.ReadValues().isEmpty())
                 break;
             if (giveUp(link, FailedAttempts))
                 return std::nullopt;
         }
         link.WaitMs(link.ReplyWaitMs());
-        // The register's unsigned content, rebuilt from the signed decoding of the reply.
-        words[std::size_t(index)] = quint16(qint16(int(link.ReadValues().first())));
+        words[std::size_t(index)] = link.ReadWord(0);
     }
     return words;
 }
@@ -90,10 +91,10 @@ bool WriteFactoryDefaults(DriveLink& link, const ParameterProgress& progress) {
 bool CommitToEeprom(DriveLink& link) {
     int FailedAttempts = 0;
     for (;;) {
-        link.SendRequest(kStation, kWrite, reg::EepromCommit, 1);
+        link.SendRequest(kDriveStation, kWriteSingle, reg::EepromCommit, 1);
         link.WaitMs(link.ReplyWaitMs());
         link.WaitMs(kEepromWriteMs);
-        link.ReceiveReply(kStation, kWrite);
+        link.ReceiveReply(kDriveStation, kWriteSingle);
         link.WaitMs(kEepromSettleMs);
         if (link.ReplyError() == 0)
             break;

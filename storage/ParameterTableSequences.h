@@ -10,8 +10,8 @@ namespace kiro {
 class DriveLink;
 
 // The drive sequences of the QZ318 parameter table, shared by its window and qzcli. Each reaches
-// the drive through the link only, one register per transaction at station 1; the caller holds a
-// DriveLink::Session around it and shows the outcome.
+// the drive through the link only, one register per transaction at station 1; the caller shows
+// the outcome. In a tuner each runs inside a job of the drive-work queue, which holds the link.
 
 // Called before the transactions of each index, so that a caller can show progress.
 using ParameterProgress = std::function<void(int index)>;

@@ -10,6 +10,7 @@
 #include "shell/Twips.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -21,7 +22,6 @@
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QTableView>
-#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -43,12 +43,13 @@ QPushButton* makeButton(const QString& name, const QString& caption, QWidget* pa
 
 ParameterTableWindow::ParameterTableWindow(ShellState& state, ParameterFileDialogs& dialogs,
                                            const QString& databasePath, QWidget* parent)
-    : QWidget(parent), state_(state), dialogs_(dialogs) {
+    : QWidget(parent), state_(state), work_(state.work(), this), dialogs_(dialogs) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(t::kCaption);
     move(twips::toPixels(kPlaceTwips));
     buildControls();
     showHeadingsOnly();
+    connect(&work_, &DriveWork::closeDue, this, &ParameterTableWindow::closeWindow);
     if (!database_.open(databasePath))
         state_.tell(t::kDatabaseFailed, QString());
 }
@@ -139,17 +140,28 @@ void ParameterTableWindow::showHeadingsOnly() {
 // --- Locking ---------------------------------------------------------------------------------
 
 bool ParameterTableWindow::mayStart() const {
-    // Another window's sequence may be running on the link: the click is held off.
-    return !running_ && !gaveUp_ && !state_.linkBusy();
+    // One operation at a time: the locked window keeps a second one from being asked for, and a
+    // window that gave up on the link starts nothing more.
+    return !gaveUp_ && work_.idle();
+}
+
+void ParameterTableWindow::start(const QString& progress, DriveWork::Job job) {
+    lock(progress);
+    work_.submit(std::move(job));
 }
 
 void ParameterTableWindow::lock(const QString& progress) {
-    running_ = true;
+    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
     label1_->setText(progress);
     label1_->show();
     for (QPushButton* button : {readButton_, writeButton_, commitButton_, resetButton_})
         button->setEnabled(false);
     setEnabled(false);
+    // The hidden and disabled controls have given the focus up; the frame takes it, so that its
+    // keys (Ctrl+F4) still reach the window while it works.
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (hadFocus && frame)
+        frame->setFocus(Qt::OtherFocusReason);
 }
 
 void ParameterTableWindow::hideProgress() {
@@ -167,14 +179,9 @@ void ParameterTableWindow::unlock() {
 void ParameterTableWindow::giveUp() {
     // The link has failed: the window stays disabled and the user is asked to restart.
     const LinkVariant& link = state_.link().variant();
-    state_.tell(link.failureMessage, link.failureTitle);
     gaveUp_ = true;
-}
-
-void ParameterTableWindow::finished() {
-    running_ = false;
-    if (closePending_)
-        QTimer::singleShot(0, this, &ParameterTableWindow::closeWindow);
+    work_.discard();
+    state_.tell(link.failureMessage, link.failureTitle);
 }
 
 // --- Operations ----------------------------------------------------------------------------
@@ -182,14 +189,14 @@ void ParameterTableWindow::finished() {
 void ParameterTableWindow::readClicked() {
     if (!mayStart())
         return;
-    DriveLink& link = state_.link();
-    DriveLink::Session session(link);
-    lock(t::kReading);
-    const auto values = ReadAllParameters(link);
+    start(t::kReading, [this] { readJob(); });
+}
+
+void ParameterTableWindow::readJob() {
+    const auto values = ReadAllParameters(state_.link());
     if (!values) {
         // The table and the held set stay as they were.
         giveUp();
-        finished();
         return;
     }
     held_.ParamValues = *values;
@@ -198,7 +205,6 @@ void ParameterTableWindow::readClicked() {
     DataLoaded_ = true;
     RefreshTableView();
     state_.tell(t::kReadDone, t::kReadDoneTitle, Prompt::Icon::Information);
-    finished();
 }
 
 void ParameterTableWindow::writeClicked() {
@@ -212,14 +218,15 @@ void ParameterTableWindow::writeClicked() {
         t::kConfirmWrite, t::kConfirmWriteTitle, Prompt::Icon::None, Prompt::Buttons::YesNo});
     if (answer != PromptAnswer::Yes || !mayStart())
         return;
-    DriveLink& link = state_.link();
-    DriveLink::Session session(link);
-    lock(t::kWritingChip);
-    const bool allWritten = WriteAllParameters(link, held_.ParamValues);
+    start(t::kWritingChip, [this] { writeJob(); });
+}
+
+void ParameterTableWindow::writeJob() {
+    // The held set cannot change meanwhile: opening a file waits for the window's work.
+    const bool allWritten = WriteAllParameters(state_.link(), held_.ParamValues);
     hideProgress();
     state_.tell(allWritten ? t::kWriteDone : t::kWriteFailed, t::kPrompt);
     unlock();
-    finished();
 }
 
 void ParameterTableWindow::commitClicked() {
@@ -248,18 +255,17 @@ void ParameterTableWindow::commitAfterConfirmation() {
                                      Prompt::Icon::Information, Prompt::Buttons::YesNo});
     if (answer != PromptAnswer::Yes || !mayStart())
         return;
-    DriveLink& link = state_.link();
-    DriveLink::Session session(link);
-    lock(t::kWritingChip);
-    if (!CommitToEeprom(link)) {
+    start(t::kWritingChip, [this] { commitJob(); });
+}
+
+void ParameterTableWindow::commitJob() {
+    if (!CommitToEeprom(state_.link())) {
         giveUp();
-        finished();
         return;
     }
     hideProgress();
     state_.tell(t::kCommitDone, t::kPrompt);
     unlock();
-    finished();
 }
 
 void ParameterTableWindow::resetClicked() {
@@ -270,24 +276,24 @@ void ParameterTableWindow::resetClicked() {
                                      Prompt::Icon::Information, Prompt::Buttons::YesNo});
     if (answer != PromptAnswer::Yes || !mayStart())
         return;
+    start(t::kWritingDrive, [this] { resetJob(); });
+}
+
+void ParameterTableWindow::resetJob() {
     DriveLink& link = state_.link();
-    DriveLink::Session session(link);
-    lock(t::kWritingDrive);
     // Defaults that did not all arrive are not committed: the EEPROM keeps what it held.
     const bool allWritten = WriteFactoryDefaults(link);
     if (allWritten && !CommitToEeprom(link)) {
         giveUp();
-        finished();
         return;
     }
     hideProgress();
     state_.tell(allWritten ? t::kResetDone : t::kResetFailed, t::kPrompt);
     unlock();
-    finished();
 }
 
 void ParameterTableWindow::OpenParameterFile() {
-    if (running_ || gaveUp_)
+    if (!mayStart())
         return;
     const QString path = dialogs_.openFileName(this, t::kFileFilter);
     if (path.isEmpty())
@@ -302,7 +308,7 @@ void ParameterTableWindow::OpenParameterFile() {
 }
 
 void ParameterTableWindow::SaveParameterFile() {
-    if (running_ || gaveUp_)
+    if (!mayStart())
         return;
     if (!DataLoaded_) {
         state_.tell(t::kNothingToSave, t::kNothingToSaveTitle, Prompt::Icon::Information);
@@ -325,8 +331,7 @@ void ParameterTableWindow::closeWindow() {
 void ParameterTableWindow::closeEvent(QCloseEvent* event) {
     // Closing in the middle of a sequence would pull the window out from under it: the close
     // takes effect once the sequence has ended.
-    if (running_) {
-        closePending_ = true;
+    if (work_.postponeClose()) {
         event->ignore();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "ParameterDatabase.h"
 #include "ParameterSet.h"
+#include "link/DriveWorkQueue.h"
 
 #include <QWidget>
 
@@ -21,8 +22,10 @@ class ShellState;
 // "QZ318配置参数" (Form5): the drive's fifteen main parameters as a table of name, actual value,
 // valid range and default value, moved between the drive, parameter files and the parameter
 // database. The table is never edited in place: values change only by reading the drive or
-// opening a file. Every drive operation locks the window until it has ended; one that gives up on
-// the link leaves the window disabled for the rest of its life.
+// opening a file. Every drive operation is a job of the drive-work queue and locks the window from
+// the click until it has ended (asked for while another window's work holds the drive, it waits
+// for its turn); one that gives up on the link leaves the window disabled for the rest of its
+// life. A close asked for while an operation runs or waits takes effect once it has ended.
 class ParameterTableWindow : public QWidget {
     Q_OBJECT
 public:
@@ -53,22 +56,29 @@ private:
 
     void commitAfterConfirmation();
     bool mayStart() const;
+    // Locks the window and queues the operation's drive work.
+    void start(const QString& progress, DriveWork::Job job);
     void lock(const QString& progress);
     void unlock();
     void hideProgress();
     void giveUp();
-    void finished();
+
+    // The jobs, run by the queue with the link held.
+    void readJob();
+    void writeJob();
+    void commitJob();
+    void resetJob();
+
     void RewriteParameterTable();
     void RefreshTableView();
 
     ShellState& state_;
+    DriveWork work_;
     ParameterFileDialogs& dialogs_;
     ParameterDatabase database_;
     ParameterSet held_;
     bool DataLoaded_ = false;
-    bool running_ = false;
     bool gaveUp_ = false;
-    bool closePending_ = false;
     bool tableIsCurrent_ = false; // the database table holds the held set
 
     QTableView* grid_ = nullptr;

@@ -3,6 +3,7 @@
 // messages and the window's controls.
 
 #include "link/DriveLink.h"
+#include "link/DriveWorkQueue.h"
 #include "link/RegisterMap.h"
 #include "shell/ShellState.h"
 #include "shell/Variant.h"
@@ -14,6 +15,8 @@
 #include "storage/FileSystemLists.h"
 #include "storage/StorageWindowInstall.h"
 #include "tests/shell/ShellRig.h"
+#include "tests/support/DriveWorkWait.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/PromptRecorder.h"
 #include "tests/support/VirtualClock.h"
 
@@ -101,7 +104,11 @@ struct Rig {
     void setPath(const QString& path) {
         control<QLineEdit>(QStringLiteral("Text1"))->setText(path);
     }
-    void click(const QString& button) { control<QPushButton>(button)->click(); }
+    // Clicks a button, then lets the program run until the drive work it queued has ended.
+    bool click(const QString& button) {
+        control<QPushButton>(button)->click();
+        return test::driveWorkEnded(state.work());
+    }
 
     // The drive stops answering from the given request on (1 = the first).
     void silenceFrom(int request) {
@@ -278,7 +285,7 @@ private slots:
     void emptyPathAsksForALocation() {
         QFETCH(QString, button);
         Rig rig;
-        rig.click(button);
+        QVERIFY(rig.click(button));
         QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("请选择相应地址！")});
         QCOMPARE(rig.prompts.titles(), QStringList{QStringLiteral("提示")});
         QCOMPARE(rig.prompts.prompts.first().icon, Prompt::Icon::Information);
@@ -291,7 +298,7 @@ private slots:
         const QString file = path(QStringLiteral("window.txt"));
         rig.setPath(file);
         QCOMPARE(rig.window().ArchivePath(), file);
-        rig.click(QStringLiteral("Command1"));
+        QVERIFY(rig.click(QStringLiteral("Command1")));
         QCOMPARE(rig.prompts.texts(), QStringList{kSaved});
         QCOMPARE(rig.prompts.titles(), QStringList{kTitle});
         QCOMPARE(readFile(file), kArchive);
@@ -300,7 +307,7 @@ private slots:
         rig.drive.clearRequests();
         for (const quint16 address : reg::ArchiveRegisters)
             rig.drive.setReg(address, 1);
-        rig.click(QStringLiteral("Command2"));
+        QVERIFY(rig.click(QStringLiteral("Command2")));
         QCOMPARE(rig.prompts.texts(), QStringList{kWritten});
         QCOMPARE(rig.prompts.titles(), QStringList{kTitle});
         QCOMPARE(rig.drive.requests().size(), 19);
@@ -325,7 +332,7 @@ private slots:
             writeFile(file, before);
         rig.silenceFrom(failingRead);
         rig.setPath(file);
-        rig.click(QStringLiteral("Command1"));
+        QVERIFY(rig.click(QStringLiteral("Command1")));
 
         QCOMPARE(rig.prompts.texts(), (QStringList{kLinkFailure, kSaveFailed}));
         QCOMPARE(rig.prompts.titles(), (QStringList{QStringLiteral("通讯故障！"), kTitle}));
@@ -337,6 +344,28 @@ private slots:
         QCOMPARE(rig.drive.requests().size(), failingRead - 1 + 4);
     }
 
+    void saveThatFailsWhileWritingKeepsTheOldFile() {
+        Rig rig;
+        const QString file = path(QStringLiteral("full.txt"));
+        const QByteArray before("31&1024\r\n");
+        writeFile(file, before);
+        rig.setPath(file);
+        {
+            // The disk runs full in the middle of writing the 19 lines.
+            test::FileSizeLimit full(64);
+            if (!full.ok())
+                QSKIP("no way to fill the disk here");
+            QVERIFY(rig.click(QStringLiteral("Command1")));
+        }
+        QCOMPARE(rig.prompts.texts(), QStringList{kSaveFailed});
+        QCOMPARE(rig.prompts.titles(), QStringList{kTitle});
+        QCOMPARE(rig.drive.requests().size(), 19);
+        QCOMPARE(readFile(file), before);
+        QCOMPARE(QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("full.txt")});
+        QVERIFY(rig.control(QStringLiteral("Command1"))->isEnabled());
+    }
+
     void unwritablePathFailsBeforeAskingTheDrive_data() {
         QTest::addColumn<QString>("target");
         QTest::newRow("missing folder") << QStringLiteral("no/such/folder/a.txt");
@@ -346,7 +375,7 @@ private slots:
         QFETCH(QString, target);
         Rig rig;
         rig.setPath(target.isEmpty() ? folder_.path() : path(target));
-        rig.click(QStringLiteral("Command1"));
+        QVERIFY(rig.click(QStringLiteral("Command1")));
         QCOMPARE(rig.prompts.texts(), QStringList{kSaveFailed});
         QCOMPARE(rig.prompts.titles(), QStringList{kTitle});
         QVERIFY(rig.drive.requests().isEmpty());
@@ -358,7 +387,7 @@ private slots:
         writeFile(file, "31&1\r\n32&2\r\n153&3\r\n78&4\r\n64&5\r\n65&6\r\n66&7\r\n");
         rig.silenceFrom(5);
         rig.setPath(file);
-        rig.click(QStringLiteral("Command2"));
+        QVERIFY(rig.click(QStringLiteral("Command2")));
 
         QCOMPARE(rig.prompts.texts(), (QStringList{kLinkFailure, kWriteFailed}));
         QCOMPARE(rig.prompts.titles().last(), kTitle);
@@ -394,7 +423,7 @@ private slots:
         if (content != "<none>")
             writeFile(file, content);
         rig.setPath(file);
-        rig.click(QStringLiteral("Command2"));
+        QVERIFY(rig.click(QStringLiteral("Command2")));
         QCOMPARE(rig.prompts.texts(), QStringList{message});
         QCOMPARE(rig.prompts.titles(), QStringList{kTitle});
         QVERIFY(rig.drive.requests().isEmpty());
@@ -433,7 +462,7 @@ private slots:
             for (const QString& name : inputs)
                 QVERIFY2(!rig.control(name)->isEnabled(), qPrintable(name));
         };
-        rig.click(button);
+        QVERIFY(rig.click(button));
         QVERIFY(checks > 0);
         rig.clock.onEvents = nullptr;
 
@@ -454,7 +483,7 @@ private slots:
             if (rig.drive.requests().size() == 3 && closedAtOnce)
                 closedAtOnce = rig.window().close();
         };
-        rig.click(QStringLiteral("Command1"));
+        QVERIFY(rig.click(QStringLiteral("Command1")));
         QVERIFY(!closedAtOnce);
         QCOMPARE(rig.drive.requests().size(), 19);
         QCOMPARE(rig.prompts.texts(), QStringList{kSaved});
@@ -463,7 +492,7 @@ private slots:
 
     void transferWaitsWhileAnotherWindowHoldsTheLink_data() {
         QTest::addColumn<bool>("portClosesMeanwhile");
-        QTest::newRow("link comes free") << false;
+        QTest::newRow("the other work ends") << false;
         QTest::newRow("port closed meanwhile") << true;
     }
     void transferWaitsWhileAnotherWindowHoldsTheLink() {
@@ -471,21 +500,31 @@ private slots:
         Rig rig;
         const QString file = path(QStringLiteral("later.txt"));
         rig.setPath(file);
-        auto other = std::make_unique<DriveLink::Session>(rig.link);
-        rig.click(QStringLiteral("Command1"));
-        QVERIFY(rig.drive.requests().isEmpty());
-        QVERIFY(rig.control<QLabel>(QStringLiteral("Label1"))->isVisible());
-        rig.click(QStringLiteral("Command2")); // the window is disabled: nothing more starts
+        // Another window's work holds the drive; the clicks land while it waits.
+        DriveWork other(rig.state.work());
+        bool waited = false;
+        other.submit([&] {
+            rig.clock.onEvents = [&] {
+                rig.clock.onEvents = nullptr;
+                rig.control<QPushButton>(QStringLiteral("Command1"))->click();
+                waited = rig.drive.requests().isEmpty() &&
+                         rig.control<QLabel>(QStringLiteral("Label1"))->isVisible();
+                // The window is disabled: nothing more starts.
+                rig.control<QPushButton>(QStringLiteral("Command2"))->click();
+            };
+            rig.link.WaitMs(100);
+            if (portClosesMeanwhile)
+                rig.port.close();
+        });
+        QVERIFY(test::driveWorkEnded(rig.state.work()));
+        QVERIFY(waited);
 
-        if (portClosesMeanwhile)
-            rig.port.close();
-        other.reset();
         if (portClosesMeanwhile) {
-            QTRY_COMPARE(rig.prompts.texts(), QStringList{QStringLiteral("请先配置通讯端口！")});
+            QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("请先配置通讯端口！")});
             QVERIFY(rig.drive.requests().isEmpty());
             QVERIFY(!QFileInfo::exists(file));
         } else {
-            QTRY_COMPARE(rig.prompts.texts(), QStringList{kSaved});
+            QCOMPARE(rig.prompts.texts(), QStringList{kSaved});
             QCOMPARE(readFile(file), kArchive);
             QCOMPARE(rig.drive.requests().size(), 19);
         }
@@ -539,6 +578,30 @@ private slots:
         QCOMPARE(chosen, JoinFolderAndFile(folders->path(), QStringLiteral("b.txt")));
         QCOMPARE(rig.window().ArchivePath(), chosen);
         QVERIFY(QFileInfo(chosen).isFile());
+    }
+
+    void clickingTheSelectedFileAgainPutsItsPathBack() {
+        writeFile(path(QStringLiteral("a.txt")), "1&1\r\n");
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(folder_.path());
+        Rig rig;
+        rig.window();
+        QDir::setCurrent(before);
+        auto* files = rig.control<FileList>(QStringLiteral("File1"));
+        auto* box = rig.control<QLineEdit>(QStringLiteral("Text1"));
+        QCOMPARE(files->count(), 1);
+        const QPoint onTheFile = files->visualItemRect(files->item(0)).center();
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, onTheFile);
+        const QString chosen = box->text();
+        QCOMPARE(chosen, JoinFolderAndFile(files->path(), QStringLiteral("a.txt")));
+
+        // The path is typed over, then the same file, still selected, is clicked again.
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("other.txt"));
+        QCOMPARE(rig.window().ArchivePath(), QStringLiteral("other.txt"));
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, onTheFile);
+        QCOMPARE(box->text(), chosen);
+        QCOMPARE(rig.window().ArchivePath(), chosen);
     }
 
     void menuOpensTheWindowInTheTopLeftCorner() {

@@ -5,13 +5,16 @@
 #include "storage/ParameterDatabase.h"
 #include "storage/ParameterFile.h"
 #include "storage/ParameterTableSequences.h"
+#include "tests/support/Unwritable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 using namespace kiro;
 using kiro::test::kvxBytes;
@@ -65,6 +68,10 @@ private slots:
     void databaseHoldsTheLastSet();
     void databaseThatCannotOpen_data();
     void databaseThatCannotOpen();
+    void rewriteThatFailsPartWayKeepsTheTable_data();
+    void rewriteThatFailsPartWayKeepsTheTable();
+    void databasePlacement_data();
+    void databasePlacement();
 
     void readTakesUnsignedValuesAndAmperes();
     void failedAttemptsCountOverTheWholeRead_data();
@@ -307,6 +314,90 @@ void ParameterTableTest::databaseThatCannotOpen() {
     QVERIFY(!database.rewrite(ParameterSet()));
     if (!content.isEmpty())
         QCOMPARE(fileBytes(path), content);
+}
+
+void ParameterTableTest::rewriteThatFailsPartWayKeepsTheTable_data() {
+    QTest::addColumn<int>("failingInsert");
+    QTest::newRow("first row") << 1;
+    QTest::newRow("eighth row") << 8;
+    QTest::newRow("last row") << 15;
+}
+
+void ParameterTableTest::rewriteThatFailsPartWayKeepsTheTable() {
+    QFETCH(int, failingInsert);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(ParameterDatabase::kFileName);
+    ParameterDatabase database;
+    QVERIFY(database.open(path));
+    ParameterSet before;
+    before.ParamValues[3] = 16;
+    QVERIFY(database.rewrite(before));
+    const QList<QStringList> rows = tableRows(database);
+    QCOMPARE(rows.size(), 15);
+
+    // The store refuses the n-th row of the next rewrite, as a full disk or a locked file would.
+    const QString refuseRow = QStringLiteral("CREATE TRIGGER refuse_row BEFORE INSERT ON QZ318 "
+                                             "WHEN (SELECT count(*) FROM QZ318) >= %1 "
+                                             "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                                  .arg(failingInsert - 1);
+    QVERIFY(QSqlQuery(database.connection()).exec(refuseRow));
+    ParameterSet after = before;
+    after.ParamNames[0] = QStringLiteral("changed");
+    after.ParamValues[3] = 256;
+    QVERIFY(!database.rewrite(after));
+    QCOMPARE(tableRows(database), rows);
+    {
+        ParameterDatabase other; // nothing half-done reached the file either
+        QVERIFY(other.open(path));
+        QCOMPARE(tableRows(other), rows);
+    }
+
+    // Nothing of the failed rewrite hangs over the next one.
+    QVERIFY(QSqlQuery(database.connection()).exec(QStringLiteral("DROP TRIGGER refuse_row")));
+    QVERIFY(database.rewrite(after));
+    QCOMPARE(tableRows(database).size(), 15);
+    QCOMPARE(tableRows(database)[3][1], QStringLiteral("256"));
+}
+
+void ParameterTableTest::databasePlacement_data() {
+    QTest::addColumn<bool>("fileThere");
+    QTest::addColumn<QString>("unwritable"); // nothing, the program's folder, or the file in it
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("folder writable, no file yet") << false << "" << true;
+    QTest::newRow("folder and file writable") << true << "" << true;
+    QTest::newRow("folder unwritable, no file") << false << "folder" << false;
+    // SQLite makes its journal beside the file: a writable file is not enough.
+    QTest::newRow("folder unwritable, file writable") << true << "folder" << false;
+    QTest::newRow("file unwritable") << true << "file" << false;
+}
+
+void ParameterTableTest::databasePlacement() {
+    QFETCH(bool, fileThere);
+    QFETCH(QString, unwritable);
+    QFETCH(bool, beside);
+    QTemporaryDir root;
+    const QString program = root.filePath(QStringLiteral("program"));
+    const QString data = root.filePath(QStringLiteral("data/Kirotune")); // made when needed
+    QVERIFY(QDir().mkpath(program));
+    const QString besidePath = QDir(program).filePath(ParameterDatabase::kFileName);
+    if (fileThere) {
+        ParameterDatabase earlier;
+        QVERIFY(earlier.open(besidePath));
+    }
+    std::optional<test::Unwritable> locked;
+    if (!unwritable.isEmpty()) {
+        locked.emplace(unwritable == QLatin1String("folder") ? program : besidePath);
+        if (!locked->ok())
+            QSKIP("this file system lets every write through");
+    }
+
+    const QString placed = ParameterDatabase::placeIn(program, data);
+    QCOMPARE(placed, beside ? besidePath : QDir(data).filePath(ParameterDatabase::kFileName));
+    // Wherever it is placed, a set can be stored there, journal and all.
+    ParameterDatabase database;
+    QVERIFY(database.open(placed));
+    QVERIFY(database.rewrite(ParameterSet()));
+    QCOMPARE(tableRows(database).size(), 15);
 }
 
 void ParameterTableTest::readTakesUnsignedValuesAndAmperes() {

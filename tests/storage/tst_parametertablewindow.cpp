@@ -9,9 +9,12 @@
 #include "storage/ParameterTableWindow.h"
 #include "storage/StorageWindowInstall.h"
 #include "tests/shell/ShellRig.h"
+#include "tests/support/DriveWorkWait.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <optional>
 
 using namespace kiro;
 using kiro::test::kvxBytes;
@@ -74,13 +78,14 @@ struct WindowRig : ParameterTableRig {
     template <typename T = QWidget> T* widget(const QString& name) const {
         return window->findChild<T*>(name);
     }
-    // Presses a button or a toolbar button as the user would: nothing happens when it is disabled.
+    // Presses a button or a toolbar button as the user would (nothing happens when it is
+    // disabled), then lets the program run until the drive work it queued has ended.
     bool press(const QString& name) {
         auto* button = widget<QAbstractButton>(name);
         if (!button || !button->isEnabled() || !window->isEnabled())
             return false;
         button->click();
-        return true;
+        return test::driveWorkEnded(state.work());
     }
     QAction* toolbarAction(int index) const {
         return widget<QAction>(QStringLiteral("Toolbar1_%1").arg(index));
@@ -160,7 +165,8 @@ private slots:
     void factoryReset_data();
     void factoryReset();
     void lockedWhileTheDriveWorks();
-    void savingToAFolderThatIsNotThere();
+    void savingThatFailsKeepsTheOldFile_data();
+    void savingThatFailsKeepsTheOldFile();
     void worksWithoutItsDatabase();
     void tableThatCannotBeWritten();
     void opensFromTheTunersToolbar();
@@ -457,14 +463,36 @@ void ParameterTableWindowTest::lockedWhileTheDriveWorks() {
     QTRY_VERIFY(!rig.window->isVisible());
 }
 
-void ParameterTableWindowTest::savingToAFolderThatIsNotThere() {
+void ParameterTableWindowTest::savingThatFailsKeepsTheOldFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("folder not there") << "missing/set.kvx" << false;
+    QTest::newRow("disk full while writing") << "set.kvx" << true;
+}
+
+void ParameterTableWindowTest::savingThatFailsKeepsTheOldFile() {
+    QFETCH(QString, name);
+    QFETCH(bool, diskFull);
     WindowRig rig;
     QVERIFY(rig.press("readdata"));
     rig.prompts.clear();
-    rig.dialogs.saveAnswer = rig.path("missing/set.kvx");
-    QVERIFY(rig.press("Toolbar1_2"));
+    rig.dialogs.saveAnswer = rig.path(name);
+    const QByteArray before = diskFull ? QByteArray("the old set\r\n") : QByteArray();
+    if (diskFull)
+        QVERIFY(writeFile(rig.dialogs.saveAnswer, before));
+    {
+        // The 15 lines need several hundred bytes; the disk has room for far fewer.
+        std::optional<test::FileSizeLimit> full;
+        if (diskFull && !full.emplace(64).ok())
+            QSKIP("no way to fill the disk here");
+        QVERIFY(rig.press("Toolbar1_2"));
+    }
     QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("参数文件保存失败！")});
     QCOMPARE(rig.prompts.titles(), QStringList{QStringLiteral("保存Prompt")});
+    QCOMPARE(fileBytes(rig.dialogs.saveAnswer), before);
+    // Nothing half-written is left beside it either.
+    const QStringList kept = QDir(rig.folder.path()).entryList({QStringLiteral("set.kvx*")});
+    QCOMPARE(kept, diskFull ? QStringList{QStringLiteral("set.kvx")} : QStringList());
 }
 
 void ParameterTableWindowTest::worksWithoutItsDatabase() {
