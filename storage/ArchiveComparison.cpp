@@ -29,7 +29,6 @@ QVector<ArchiveEntry> lastWrites(const QVector<ArchiveEntry>& entries) {
 
 DriveComparison CompareArchive(DriveLink& link, const QVector<ArchiveEntry>& entries,
                                const ArchiveProgress& progress) {
-    DriveLink::Session session(link);
     DriveComparison comparison;
     const QVector<ArchiveEntry> expected = lastWrites(entries);
     const int total = int(expected.size());

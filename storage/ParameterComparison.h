@@ -7,10 +7,10 @@
 namespace kiro {
 
 // Reads the 15 registers as the parameter table reads them and compares each with the word that
-// writing the set sends; the caller holds a DriveLink::Session around it. A difference carries
-// the set's name of the parameter and both values as a parameter file writes them, the current
-// in amperes: the file's number, and the drive's content exactly (never rounded to two decimals,
-// so that a current one step off cannot look equal).
+// writing the set sends, as one piece of drive work (a window runs it as one job). A difference
+// carries the set's name of the parameter and both values as a parameter file writes them, the
+// current in amperes: the file's number, and the drive's content exactly (never rounded to two
+// decimals, so that a current one step off cannot look equal).
 DriveComparison CompareParameters(DriveLink& link, const ParameterSet& set,
                                   const ParameterProgress& progress = {});
 
