@@ -10,6 +10,7 @@
 #include "link/RegisterMap.h"
 #include "link/StatusDisplay.h"
 #include "shell/ShellState.h"
+#include "shell/ToolWindows.h"
 #include "shell/Twips.h"
 #include "shell/Variant.h"
 
@@ -29,7 +30,8 @@ namespace {
 const QString kTitle = QStringLiteral("电流环调试");
 const QString kLabels[3] = {QStringLiteral("Kp:"), QStringLiteral("Ki:"),
                             QStringLiteral("I-test:")};
-constexpr int kOwnFlag = 1; // the current-loop window's element of WindowOpenFlags
+// The current-loop window's element of WindowOpenFlags, as the main window's table knows it.
+const int kOwnFlag = RoleOf(ToolWindow::CurrentLoop).ownFlag;
 constexpr int kKpEntry = 0;
 constexpr int kKiEntry = 1;
 constexpr int kCurrentEntry = 2;
