@@ -171,7 +171,9 @@ void ResonanceZone::commitBox(Slider slider, const EntrySnapshot& committed) {
     const double wanted = std::nearbyint(LeadingNumber(committed.text()));
     const int value = int(std::clamp(wanted, double(bar->minimum()), double(bar->maximum())));
     if (bar->value() == value) {
-        committed.restore(); // nothing to write: the box keeps the text
+        // Nothing to write. A value beyond the slider's reach is shown as the slider holds it;
+        // any other text stays as typed.
+        committed.show(wanted == value ? committed.text() : QString::number(value));
         return;
     }
     showOnSlider(slider, value, committed);

@@ -691,6 +691,16 @@ void ParameterWindowTest::slidersAndValueBoxes_data() {
                                                     << ""
                                                     << "Slider2_0" << 0 << "Text3_3"
                                                     << "0" << QStringList{"w68=0"} << 0 << 0;
+        // Beyond the reach of a slider that stands at its end already: nothing is written, and
+        // the box shows what the slider holds, not the typed text.
+        QTest::addRow("%s zone 3 at 256 already", variant) << variant << "Text4_3"
+                                                           << "300"
+                                                           << "Slider3_0" << 256 << "Text4_3"
+                                                           << "256" << QStringList{} << 72 << 256;
+        QTest::addRow("%s phase at 1608 already", variant) << variant << "Text3_2"
+                                                           << "99999"
+                                                           << "Slider2_1" << 1608 << "Text3_2"
+                                                           << "1608" << QStringList{} << 69 << 1608;
     }
 }
 
