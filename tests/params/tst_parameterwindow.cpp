@@ -106,6 +106,8 @@ private slots:
     void inputDuringASlowReadBack();
     void inputDuringASlowStart();
     void inputWhileAnotherWindowTalks();
+    void typingAfterACommitIsKept_data();
+    void typingAfterACommitIsKept();
 
     void openingInTheActiveWindowWritesNothing_data();
     void openingInTheActiveWindowWritesNothing();
@@ -1150,6 +1152,69 @@ void ParameterWindowTest::inputWhileAnotherWindowTalks() {
     QTRY_COMPARE(rig.traffic(), (QStringList{"w12=1", "w68=7000"}));
     QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("写入EEprom动作完成!")});
     QVERIFY(rig.form()->isEnabled());
+}
+
+void ParameterWindowTest::typingAfterACommitIsKept_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("control"); // an entry committed with Enter, or a slider moved
+    QTest::addColumn<QString>("committed");
+    QTest::addColumn<QString>("box"); // where the user goes on typing
+    QTest::addColumn<QString>("typedOn");
+    QTest::addColumn<QStringList>("requests");
+    QTest::newRow("x7 peak current, read back") << "x7"
+                                                << "Text1_9"
+                                                << "2.5"
+                                                << "Text1_9"
+                                                << "7" << QStringList{"w31=2560", "r31"};
+    QTest::newRow("QZ318 idle time, read back") << "qz318"
+                                                << "Text1_1"
+                                                << "20"
+                                                << "Text1_1"
+                                                << "0" << QStringList{"w79=20", "r79"};
+    QTest::newRow("x7 value box moving its slider") << "x7"
+                                                    << "Text3_2"
+                                                    << "1200"
+                                                    << "Text3_2"
+                                                    << "5" << QStringList{"w69=1200"};
+    QTest::newRow("x7 jog entry") << "x7"
+                                  << "Text4_5"
+                                  << "200"
+                                  << "Text4_5"
+                                  << "0" << QStringList{"w22=200"};
+    QTest::newRow("QZ318 slider and its value box") << "qz318"
+                                                    << "Slider2_1"
+                                                    << "900"
+                                                    << "Text3_2"
+                                                    << "5" << QStringList{"w69=900"};
+}
+
+// Work queued behind a running job carries out what was committed, and leaves alone what the
+// user has typed into the entry since: it is neither replaced by the committed text nor by the
+// value read back.
+void ParameterWindowTest::typingAfterACommitIsKept() {
+    QFETCH(QString, variant);
+    QFETCH(QString, control);
+    QFETCH(QString, committed);
+    QFETCH(QString, box);
+    QFETCH(QString, typedOn);
+    QFETCH(QStringList, requests);
+    ParamsRig rig(variant);
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.duringWait([&] {
+        if (auto* slider = rig.widget<QSlider>(control)) {
+            slider->setValue(committed.toInt());
+        } else {
+            rig.type(control, committed);
+            rig.pressEnter(control);
+        }
+        QTest::keyClicks(rig.widget(box), typedOn);
+    });
+    rig.widget<QSlider>("Slider1_0")->setValue(5000); // the job in whose wait this happens
+    QVERIFY(rig.settle());
+    QCOMPARE(rig.traffic(), QStringList{"w64=5000"} + requests);
+    QCOMPARE(rig.text(box), committed + typedOn);
+    QVERIFY(rig.prompts.prompts.isEmpty());
 }
 
 void ParameterWindowTest::openingInTheActiveWindowWritesNothing_data() {
