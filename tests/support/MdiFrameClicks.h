@@ -44,8 +44,11 @@ inline QPoint captionOf(QMdiSubWindow* frame) {
     return QPoint(label.left() + label.width() / 3, label.center().y());
 }
 
-// Moves the mouse there first, as a hand does: the frame acts on the part the mouse hovers.
+// Moves the mouse there first, as a hand does: the frame acts on the part the mouse hovers. A
+// move to where the mouse already is reaches no widget, and a new frame in the place of an
+// earlier one would not know that it is hovered: the hand comes from a pixel away.
 inline void clickFrameAt(QMdiSubWindow* frame, QPoint at) {
+    QTest::mouseMove(frame, at + QPoint(0, 1));
     QTest::mouseMove(frame, at);
     QTest::mousePress(frame, Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseRelease(frame, Qt::LeftButton, Qt::NoModifier, at);
