@@ -49,6 +49,14 @@ inline bool startDriveOnCom1(QProcess& drive, const QString& variant) {
     return true;
 }
 
+// The waits of one transaction at 38400 baud, in whole milliseconds as the link counts them: T
+// before the reply is read, the wait after reading it, and the settle wait T when asked for.
+inline double waitsOf(int length, bool settle) {
+    const int t = length * 10 / 38 + 30;
+    const int afterReading = length / 38 + 30;
+    return t + afterReading + (settle ? t : 0);
+}
+
 // Opens the port at 38400 baud as the communication window does; says why when it cannot.
 inline bool openCom1(kiro::SerialPort& port) {
     port.setPortNumber(1);

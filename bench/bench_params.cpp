@@ -41,14 +41,6 @@ public:
     int writes = 0;
 };
 
-// The waits of one transaction at 38400 baud, in whole milliseconds as the link counts them: T
-// before the reply is read, the wait after reading it, and the settle wait T when asked for.
-double waitsOf(int length, bool settle) {
-    const int t = length * 10 / 38 + 30;
-    const int afterReading = length / 38 + 30;
-    return t + afterReading + (settle ? t : 0);
-}
-
 bool benchOpening(const char* variantName) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());

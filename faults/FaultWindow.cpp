@@ -45,24 +45,34 @@ QString name(const char* control, int index) {
 } // namespace
 
 FaultWindow::FaultWindow(ShellState& state, const FaultsVariant& layout, QWidget* parent)
-    : QWidget(parent), state_(state), layout_(layout) {
+    : QWidget(parent), state_(state), layout_(layout), work_(state.work(), this) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(kCaption);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     connect(Timer1, &QTimer::timeout, this, &FaultWindow::blink);
+    // A close that waited for the window's work is carried out now; the reading that ended the
+    // work came after it and does not make it a close to refuse.
+    connect(&work_, &DriveWork::closeDue, this, [this] {
+        BlinkBusy = false;
+        closeFrame();
+    });
 
     buildGrid();
     buildButtons();
     setFixedSize(twips::toPixels(QSize(
         faultgrid::kGridWidthTwips, layout_.buttonsTopTwips + kButtonHeightTwips + kMarginTwips)));
-    load();
+    // Open from now on, so that the menu refuses a second one while the words are being read.
+    placeWindow();
+    state_.ToolWindowOpen = true;
+    BlinkBusy = true;
+    work_.submit([this] { load(); });
 }
 
 FaultWindow::~FaultWindow() {
-    // Torn down without a close request (the program ending): the shared flag must not stay set.
-    if (!unloaded_)
+    // Torn down without being closed (the program ending): the shared flag must not stay set.
+    if (!closed())
         state_.ToolWindowOpen = false;
 }
 
@@ -165,7 +175,11 @@ void FaultWindow::buildButtons() {
         button->setGeometry(
             place(left, layout_.buttonsTopTwips, kButtonWidthTwips, kButtonHeightTwips));
         const FaultClear command = commands[index];
-        connect(button, &QPushButton::clicked, this, [this, command] { askToClear(command); });
+        // A second click on the same button while its clear waits asks for nothing more.
+        connect(button, &QPushButton::clicked, this, [this, command] {
+            work_.submit(QStringLiteral("clear %1").arg(int(command)),
+                         [this, command] { clear(command); });
+        });
         Command1[size_t(index)] = button;
     }
 }
@@ -184,14 +198,13 @@ void FaultWindow::load() {
     placeWindow();
     state_.ToolWindowOpen = true;
     BlinkBusy = true;
-    const std::optional<FaultWords> words = ReadFaultWords(state_.link());
+    const std::optional<FaultWords> words = ReadFaultWords(work_.link());
     if (!words) {
         giveUp();
         return;
     }
     showWords(*words);
-    Timer1->setInterval(kBlinkIntervalMs);
-    Timer1->start();
+    Timer1->start(kBlinkIntervalMs);
 }
 
 void FaultWindow::showWords(const FaultWords& words) {
@@ -204,12 +217,20 @@ void FaultWindow::showWords(const FaultWords& words) {
 }
 
 void FaultWindow::blink() {
-    // A tick waits inside itself: the timer firing meanwhile must not start another one on top
-    // of it, and no tick starts inside a transaction's wait (a clear of ours, or another
-    // window's), which it would only hold up.
-    if (tickRunning_ || clearRunning_ || state_.linkBusy())
+    // Inside a transaction's wait, this window's or another's, a tick would only stretch it; the
+    // next tick comes soon enough.
+    if (state_.linkBusy())
         return;
-    tickRunning_ = true;
+    // The tick waits inside itself while Timer1 runs on: no tick starts inside this one. The
+    // window may be gone when the tick ends, and the timer with it.
+    const QPointer<QTimer> timer(Timer1);
+    timer->blockSignals(true);
+    blinkColumn0();
+    if (timer)
+        timer->blockSignals(false);
+}
+
+void FaultWindow::blinkColumn0() {
     BlinkBusy = true;
     LinkClock& clock = state_.link().clock();
     const QPointer<FaultWindow> alive(this);
@@ -220,58 +241,33 @@ void FaultWindow::blink() {
             const bool shown = !indicator->isHidden();
             indicator->hide();
             clock.waitMs(kDarkMs);
-            if (!alive || unloaded_)
-                return; // closed meanwhile by a close request that was not refused
+            if (!alive)
+                return;
             indicator->setVisible(shown);
+            if (closed())
+                return; // by a close request that was not refused
         }
         if (!BlinkBusy) {
             // A close request came while the indicator was dark: now the window may go.
-            tickRunning_ = false;
             Timer1->stop();
-            clearAfterTick_.reset();
             closeFrame();
             return;
         }
     }
     BlinkBusy = false;
-    tickRunning_ = false;
     if (Timer1->isActive())
         Timer1->start(); // a whole interval between the end of a tick and the next one
-    if (clearAfterTick_) {
-        const FaultClear which = *clearAfterTick_;
-        clearAfterTick_.reset();
-        clear(which);
-    }
-}
-
-void FaultWindow::askToClear(FaultClear which) {
-    if (tickRunning_) {
-        clearAfterTick_ = which; // the blink ends first; the clear follows at once
-        return;
-    }
-    if (clearRunning_ || state_.linkBusy())
-        return;
-    clear(which);
 }
 
 void FaultWindow::clear(FaultClear which) {
-    clearRunning_ = true;
-    {
-        DriveLink::Session session(state_.link());
-        if (ClearFaults(state_.link(), which))
-            load();
-        else
-            giveUp();
-    }
-    clearRunning_ = false;
-    if (closeAfterClear_) {
-        closeAfterClear_ = false;
-        BlinkBusy = false; // the close was asked for before the reading: it is not refused again
-        closeFrame();
-    }
+    if (ClearFaults(work_.link(), which))
+        load();
+    else
+        giveUp();
 }
 
 void FaultWindow::giveUp() {
+    work_.discard(); // a clear asked for meanwhile would only fail again
     const LinkVariant& link = state_.link().variant();
     state_.tell(link.failureMessage, link.failureTitle);
     setEnabled(false);
@@ -286,27 +282,24 @@ void FaultWindow::closeFrame() {
 }
 
 void FaultWindow::closeEvent(QCloseEvent* event) {
-    if (unloaded_) {
+    // Asked again after it has closed (the main window closing every frame it still lists).
+    if (closed()) {
         event->accept();
         return;
     }
-    if (clearRunning_) {
-        closeAfterClear_ = true;
+    if (work_.postponeClose()) {
         event->ignore();
         return;
     }
-    // Refused once while the load or a blink runs; a blink tick that is waiting closes the window
-    // after its indicator is lit again. A later request is never refused, so that a second exit
-    // always ends the program.
-    if (BlinkBusy && !closeRefused_) {
+    // With no work of the window left: refused once while BlinkBusy; a blink tick that is
+    // waiting closes the window after its indicator is lit again.
+    if (BlinkBusy) {
         BlinkBusy = false;
-        closeRefused_ = true;
         event->ignore();
         return;
     }
     Timer1->stop();
     state_.ToolWindowOpen = false;
-    unloaded_ = true;
     event->accept();
 }
 

@@ -2,10 +2,10 @@
 
 #include "FaultTransactions.h"
 #include "FaultWord.h"
+#include "link/DriveWorkQueue.h"
 
 #include <QWidget>
 #include <array>
-#include <optional>
 
 class QPushButton;
 class QTimer;
@@ -19,16 +19,15 @@ struct FaultsVariant;
 // The fault query window (Form4): the drive's ten fault words as a grid of round indicators, the
 // current faults of column 0 blinking, and the two clear commands.
 //
-// It reads the fault words as it is made, so a failure message comes before the window shows.
-// Everything runs on the user-interface thread and every wait lets events run, so the window
-// keeps its own order:
-// - a blink tick waits inside the tick; no tick starts while one runs or while the link is busy;
-// - a clear asked for during a blink runs when the blink has ended, never inside it;
-// - a close request while BlinkBusy is refused once, and a tick that is waiting closes the window
-//   after the indicator it has darkened is lit again; any later close request is honoured at once
-//   (a tick that finds its window gone ends quietly);
-// - a close request during a clear closes the window once the clear and the reading after it are
-//   done.
+// Its drive work, the reading of the words as it opens and each clear with the reading after it,
+// runs as jobs of the program's drive-work queue, after the handler that asked and one at a time.
+// Blinking never talks to the drive and holds it for nobody: the dark time of an indicator is a
+// wait that lets events run, any window's drive work included.
+//
+// Closing: a close asked for while the window's work runs or waits takes effect when that work
+// has ended. Any other close while BlinkBusy (from a reading until the first blink after it has
+// ended, and during every blink) is refused once; a blink that is waiting then closes the window
+// itself, after the indicator it has darkened is lit again.
 class FaultWindow : public QWidget {
     Q_OBJECT
 public:
@@ -48,25 +47,22 @@ private:
     void load();
     void showWords(const FaultWords& words);
     void blink();
-    void askToClear(FaultClear which);
+    void blinkColumn0();
     void clear(FaultClear which);
     void giveUp();
     void closeFrame();
+    // A close that has been let through hides the window; it is deleted a moment later.
+    bool closed() const { return isHidden(); }
 
     ShellState& state_;
     const FaultsVariant& layout_;
+    DriveWork work_;
     std::array<FaultIndicator*, kIndicatorCount> Shape1{};
     std::array<QPushButton*, 2> Command1{};
     QTimer* Timer1 = nullptr;
 
-    // True while the load or a blink tick runs; a close request meanwhile is refused once.
+    // True while the reading or a blink runs, and after a reading until the first blink has ended.
     bool BlinkBusy = false;
-    bool tickRunning_ = false;
-    bool clearRunning_ = false;
-    bool closeAfterClear_ = false;
-    bool closeRefused_ = false;
-    bool unloaded_ = false;
-    std::optional<FaultClear> clearAfterTick_;
 };
 
 } // namespace kiro

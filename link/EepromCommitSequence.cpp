@@ -1,6 +1,7 @@
 #include "EepromCommitSequence.h"
 
 #include "DriveLink.h"
+#include "ModbusCodes.h"
 #include "RegisterMap.h"
 #include "RetriedTransaction.h"
 
@@ -8,10 +9,10 @@ namespace kiro {
 
 bool EepromCommitSequence::run(DriveLink& link) {
     const bool answered = RetriedTransaction(link, kAttempts, [&link] {
-        link.SendRequest(1, 6, reg::EepromCommit, 1);
+        link.SendRequest(modbus::kDriveStation, modbus::kWriteSingle, reg::EepromCommit, 1);
         link.WaitMs(link.ReplyWaitMs());
         link.WaitMs(kExtraWaitMs);
-        link.ReceiveReply(1, 6);
+        link.ReceiveReply(modbus::kDriveStation, modbus::kWriteSingle);
     });
     if (!answered)
         return false;

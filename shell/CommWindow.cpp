@@ -4,6 +4,7 @@
 #include "Twips.h"
 #include "Variant.h"
 #include "link/DriveLink.h"
+#include "link/LinkTest.h"
 #include "link/SerialPort.h"
 
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace kiro {
 
@@ -31,7 +33,6 @@ constexpr int kPortCount = 12;
 const int kBauds[] = {9600, 19200, 38400};
 constexpr int kDefaultBaudIndex = 2; // 38400: the drives talk at no other rate
 constexpr int kUnloadDelayMs = 200;
-constexpr int kMaxAcceptedReplyError = 10; // the link test asks only that a reply arrived
 
 // A small serial plug, drawn here rather than shipped as a file.
 QPixmap connectorPicture() {
@@ -54,8 +55,14 @@ QPixmap connectorPicture() {
 }
 } // namespace
 
-CommWindow::CommWindow(ShellState& state, QWidget* parent) : QWidget(parent), state_(state) {
+CommWindow::CommWindow(ShellState& state, QWidget* parent)
+    : QWidget(parent), state_(state), work_(state.work(), this) {
     setObjectName(QStringLiteral("Form2"));
+    connect(&work_, &DriveWork::closeDue, this, &CommWindow::closeFrame);
+    connect(&work_, &DriveWork::settled, this, [this] {
+        if (std::exchange(unloadDue_, false))
+            unload();
+    });
     setWindowTitle(kTitle);
     buildLists();
     layOut();
@@ -76,13 +83,7 @@ QString CommWindow::settingsFor(const QString& baud) {
 }
 
 int CommWindow::baudKiloOf(const QString& settings) {
-    int number = 0;
-    for (const QChar c : settings) {
-        if (!c.isDigit() || number > 1000000)
-            break;
-        number = number * 10 + c.digitValue();
-    }
-    return number / 1000;
+    return LinkTest::baudKiloOf(settings);
 }
 
 void CommWindow::buildLists() {
@@ -156,68 +157,42 @@ void CommWindow::showPortState(bool open) {
 }
 
 void CommWindow::openPortClicked() {
-    // A click that arrives while a transaction waits (ours or another window's) must not start
-    // a second one on the same port.
-    if (running_ || state_.linkBusy())
+    // A click that arrives while the drive is in use (a transaction of ours or of another window)
+    // must not start a second one on the same port.
+    if (!work_.idle() || !work_.submitUnlessBusy({}, [this] { togglePort(); }))
         return;
-    running_ = true;
     openPort_->setEnabled(false);
+}
+
+void CommWindow::togglePort() {
     if (state_.portOpen())
         closePort();
     else
         openAndTest();
+    openPort_->setEnabled(true);
 }
 
 void CommWindow::closePort() {
     state_.link().port().close();
     showPortState(false);
     state_.announcePortClosed();
-    openPort_->setEnabled(true);
-    running_ = false;
 }
 
 void CommWindow::openAndTest() {
     DriveLink& link = state_.link();
-    DriveLink::Session session(link);
-    SerialPort& port = link.port();
-    port.setPortNumber(link.PortNumber());
-    port.setSettings(link.PortSettings());
-    port.setBinaryInput(true);
-    link.setBaudKilo(qint16(baudKiloOf(link.PortSettings())));
-
-    if (!port.open()) {
-        reportPortProblem();
+    if (LinkTest::run(link) != LinkTest::Outcome::Open) {
+        state_.tell(kPortProblem, kPortProblemTitle, Prompt::Icon::Warning);
         return;
     }
-    link.SendRequest(1, 3, 0, 1);
-    link.ReceiveReply(1, 3);
-    if (link.ReplyError() > kMaxAcceptedReplyError || link.portFaulted()) {
-        // Whatever went wrong, a port the user cannot see as open must not stay open.
-        port.close();
-        reportPortProblem();
-        return;
-    }
-
     showPortState(true);
-    if (port.isOpen())
+    if (link.port().isOpen())
         state_.announcePortOpened();
     hideFrame();
     if (state_.variant().commUnloadsAfterOpening) {
         QCoreApplication::processEvents();
         link.WaitMs(kUnloadDelayMs);
-        openPort_->setEnabled(true);
-        running_ = false;
-        unload();
-        return;
+        unloadDue_ = true; // once the work has ended: the window cannot close from inside it
     }
-    openPort_->setEnabled(true);
-    running_ = false;
-}
-
-void CommWindow::reportPortProblem() {
-    state_.tell(kPortProblem, kPortProblemTitle, Prompt::Icon::Warning);
-    openPort_->setEnabled(true);
-    running_ = false;
 }
 
 void CommWindow::hideFrame() {
@@ -225,6 +200,13 @@ void CommWindow::hideFrame() {
         frame->hide();
     else
         hide();
+}
+
+void CommWindow::closeFrame() {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->close();
+    else
+        close();
 }
 
 void CommWindow::unload() {
@@ -240,10 +222,11 @@ void CommWindow::unload() {
 
 void CommWindow::closeEvent(QCloseEvent* event) {
     // Closing in the middle of the link test would pull the window out from under it.
-    if (running_)
+    if (work_.postponeClose()) {
         event->ignore();
-    else
-        event->accept();
+        return;
+    }
+    event->accept();
 }
 
 } // namespace kiro

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/DriveWorkQueue.h"
+
 #include <QWidget>
 
 class QComboBox;
@@ -36,10 +38,11 @@ private:
     void baudChosen();
     void openPortClicked();
     void closePort();
+    void togglePort();
     void openAndTest();
-    void reportPortProblem();
     void showPortState(bool open);
     void hideFrame();
+    void closeFrame();
     void unload();
 
     ShellState& state_;
@@ -48,7 +51,8 @@ private:
     QLabel* portLabel_ = nullptr;
     QLabel* baudLabel_ = nullptr;
     QPushButton* openPort_ = nullptr;
-    bool running_ = false;
+    DriveWork work_;
+    bool unloadDue_ = false;
 };
 
 } // namespace kiro

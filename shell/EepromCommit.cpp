@@ -2,7 +2,7 @@
 
 #include "ShellState.h"
 #include "Variant.h"
-#include "link/DriveLink.h"
+#include "link/DriveWorkQueue.h"
 #include "link/EepromCommitSequence.h"
 
 namespace kiro {
@@ -13,20 +13,20 @@ const QString kCommitDoneTitle = QStringLiteral("提示！");
 const QString kCommitFailed = QStringLiteral("通讯故障！");
 } // namespace
 
-void EepromCommit::run(ShellState& state) {
-    DriveLink& link = state.link();
-    if (link.busy())
+void EepromCommit::run(ShellState& state, DriveWork& work) {
+    if (state.linkBusy())
         return;
     if (!state.portOpen()) {
         state.tell(texts::kPortNotConfigured, texts::kLinkFailureTitle);
         return;
     }
-    DriveLink::Session session(link);
-    if (!EepromCommitSequence::run(link)) {
-        state.tell(kCommitFailed, kCommitFailed);
-        return;
-    }
-    state.tell(kCommitDone, kCommitDoneTitle);
+    work.submitUnlessBusy({}, [&state] {
+        if (!EepromCommitSequence::run(state.link())) {
+            state.tell(kCommitFailed, kCommitFailed);
+            return;
+        }
+        state.tell(kCommitDone, kCommitDoneTitle);
+    });
 }
 
 } // namespace kiro

@@ -3,11 +3,11 @@
 #include "CommWindow.h"
 #include "EepromCommit.h"
 #include "InfoWindows.h"
-#include "PlaceholderToolWindow.h"
 #include "ShellState.h"
 #include "StatusLamp.h"
 #include "Variant.h"
 #include "link/DriveLink.h"
+#include "link/DriveWorkQueue.h"
 #include "link/SerialPort.h"
 
 #include <QAction>
@@ -32,13 +32,13 @@ namespace kiro {
 namespace {
 const QString kBackgroundFile = QStringLiteral("2.jpg");
 constexpr int kBackgroundSettleMs = 10;
-constexpr int kCloseRetryMs = 50;
 // Toolbar buttons that lead to the drive; they follow the port.
 constexpr int kFirstDriveButton = 2;
 constexpr int kLastDriveButton = 5;
 } // namespace
 
-MainWindow::MainWindow(ShellState& state, QWidget* parent) : QMainWindow(parent), state_(state) {
+MainWindow::MainWindow(ShellState& state, QWidget* parent)
+    : QMainWindow(parent), state_(state), work_(state.work(), this) {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(state_.variant().caption);
 
@@ -55,10 +55,16 @@ MainWindow::MainWindow(ShellState& state, QWidget* parent) : QMainWindow(parent)
     timer1_->setSingleShot(true);
     connect(timer1_, &QTimer::timeout, this, &MainWindow::StretchBackground);
 
-    closeRetry_ = new QTimer(this);
-    closeRetry_->setSingleShot(true);
-    closeRetry_->setInterval(kCloseRetryMs);
-    connect(closeRetry_, &QTimer::timeout, this, &MainWindow::close);
+    // Ending the program waits for the work of every window: it goes ahead once the queue has
+    // run empty (after the windows' own closes that the work held back).
+    connect(&state_.work(), &DriveWorkQueue::settled, this, [this] {
+        if (closeWaiting_)
+            QMetaObject::invokeMethod(this, &MainWindow::close, Qt::QueuedConnection);
+    });
+
+    // Ctrl+F4 closes the active tool window through the Close entry of its frame's system menu,
+    // under the same rules as its close button; a shortcut of our own would only make the key
+    // ambiguous.
 
     state_.ToolWindowOpen = false;
     state_.WindowOpenFlags.clear();
@@ -273,7 +279,7 @@ void MainWindow::showCommWindow() {
 }
 
 void MainWindow::commitToEeprom() {
-    EepromCommit::run(state_);
+    EepromCommit::run(state_, work_);
 }
 
 void MainWindow::openArchive() {
@@ -313,7 +319,9 @@ void MainWindow::showToolWindow(ToolWindow window) {
     if (raiseIfOpen(toolWindows_.value(window)))
         return;
     const ToolWindowFactory factory = factories_.value(window);
-    QWidget* content = factory ? factory(state_) : new PlaceholderToolWindow(state_, window);
+    if (!factory)
+        return; // not part of this tuner
+    QWidget* content = factory(state_);
     toolWindows_[window] = content;
     showChild(content);
 }
@@ -337,19 +345,22 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Tearing the windows down while a transaction waits would pull them out from under it:
-    // the program ends as soon as the link is free again.
-    if (state_.linkBusy()) {
+    // Tearing the windows down while work of theirs runs or waits would pull them out from under
+    // it: the program ends once the queue has run empty.
+    closeWaiting_ = false;
+    if (!state_.work().idle()) {
+        closeWaiting_ = true;
         event->ignore();
-        closeRetry_->start();
         return;
     }
-    // A child window that refuses to close (in the middle of its own work) keeps the program up.
     for (QMdiSubWindow* frame : clientArea_->subWindowList()) {
-        if (!frame->close()) {
-            event->ignore();
-            return;
-        }
+        if (frame->close())
+            continue;
+        // A window whose close has work of its own to do (or waits for it) closes when that work
+        // has ended, and the program with it; one that refuses by its own rule keeps it up.
+        closeWaiting_ = !state_.work().idle();
+        event->ignore();
+        return;
     }
     if (state_.portOpen())
         state_.link().port().close();

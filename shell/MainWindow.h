@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ToolWindows.h"
+#include "link/DriveWorkQueue.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -81,6 +82,7 @@ private:
     bool raiseIfOpen(QWidget* window);
 
     ShellState& state_;
+    DriveWork work_; // the shell's own drive work: the EEPROM commit
     QMdiArea* clientArea_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QList<QAction*> toolbarButtons_;
@@ -88,7 +90,7 @@ private:
     std::unique_ptr<StatusLamp> lamp_;
     QTimer* timer1_ = nullptr;
     QTimer* clock_ = nullptr;
-    QTimer* closeRetry_ = nullptr;
+    bool closeWaiting_ = false;
     QImage PicS; // the loaded background picture
     int backgroundRedraws_ = 0;
 

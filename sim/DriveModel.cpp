@@ -179,10 +179,15 @@ QByteArray DriveModel::exceptionReply(quint8 function, quint8 code) const {
     return reply;
 }
 
+void DriveModel::setStuck(quint16 address, quint16 value) {
+    stuck_.insert(address, value);
+    registers_[address] = value;
+}
+
 void DriveModel::applyWrite(quint16 address, quint16 value) {
     if (faults_.takeWrite(address, value))
         return; // the fault-clear command is never stored
-    registers_[address] = value;
+    registers_[address] = stuck_.value(address, value);
     switch (address) {
     case reg::StepTestCommand:
         if (value == 1)

@@ -5,6 +5,7 @@
 #include "sim/CurrentLoopModel.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QVector>
 #include <array>
@@ -59,6 +60,9 @@ public:
     QList<Delivery> respond(const QByteArray& request);
 
     void injectFault(const FaultInjection& fault) { fault_ = fault; }
+    // From now on the register acknowledges every write (and acts on a command written to it)
+    // but keeps holding value: a drive that has taken a parameter yet does not keep it.
+    void setStuck(quint16 address, quint16 value);
     void setReplyDelayMs(int ms) { replyDelayMs_ = ms; }
 
     // Every request frame the drive received, in order (answered or not).
@@ -97,6 +101,7 @@ private:
     ReplyLayout layout_;
     quint8 station_;
     std::array<quint16, 65536> registers_{};
+    QHash<quint16, quint16> stuck_;
     FaultRecord faults_;
     QVector<QByteArray> requests_;
     FaultInjection fault_;

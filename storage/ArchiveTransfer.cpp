@@ -22,14 +22,12 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     QVector<ArchiveEntry> entries;
     const int total = int(reg::ArchiveRegisters.size());
     for (const quint16 address : reg::ArchiveRegisters) {
-        link.ReadRegisters(kStation, float(address), 1.0f);
-        if (link.ReplyError() != 0 || link.ReadValues().isEmpty()) {
+        const std::optional<quint16> value = ReadArchiveRegister(link, address);
+        if (!value) {
             file.cancelWriting();
             return {Outcome::DriveFailed, {}};
         }
-        // The link decodes registers as signed numbers; the archive keeps the raw word.
-        const auto value = quint16(int(link.ReadValues().first()) & 0xFFFF);
-        entries.append({address, value});
+        entries.append({address, *value});
         if (progress)
             progress(int(entries.size()), total, entries.last());
     }
@@ -38,6 +36,14 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     if (file.write(text) != text.size() || !file.commit())
         return {Outcome::FileUnwritable, file.errorString()};
     return {Outcome::Saved, {}};
+}
+
+std::optional<quint16> ReadArchiveRegister(DriveLink& link, quint16 address) {
+    link.ReadRegisters(kStation, float(address), 1.0f);
+    if (link.ReplyError() != 0 || link.ReadValues().isEmpty())
+        return std::nullopt;
+    // The link decodes registers as signed numbers; the archive keeps the raw word.
+    return quint16(int(link.ReadValues().first()) & 0xFFFF);
 }
 
 bool WriteArchive(DriveLink& link, const QVector<ArchiveEntry>& entries,

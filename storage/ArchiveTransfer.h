@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <optional>
 
 namespace kiro {
 
@@ -29,6 +30,11 @@ struct ArchiveSaveResult {
 // archive behind. A path that cannot be written is found before the drive is asked anything.
 ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
                               const ArchiveProgress& progress = {});
+
+// One register read as the archive reads it: ReadRegisters at station 1 with a count of 1. The
+// unsigned register content, or nothing when the read failed after the link's retries (the link
+// has reported it).
+std::optional<quint16> ReadArchiveRegister(DriveLink& link, quint16 address);
 
 // Writes the entries to station 1 in their order, one write each, and stops at the first write
 // that fails; the registers before it keep their new values. True when every entry was written.

@@ -46,7 +46,18 @@ bool writeAll(DriveLink& link, const ParameterValues& values, const ParameterPro
 
 std::optional<ParameterValues> ReadAllParameters(DriveLink& link,
                                                  const ParameterProgress& progress) {
+    const std::optional<ParameterWords> words = ReadAllParameterWords(link, progress);
+    if (!words)
+        return std::nullopt;
     ParameterValues values{};
+    for (int index = 0; index < kParameterCount; ++index)
+        values[std::size_t(index)] = HeldFromRaw(index, (*words)[std::size_t(index)]);
+    return values;
+}
+
+std::optional<ParameterWords> ReadAllParameterWords(DriveLink& link,
+                                                    const ParameterProgress& progress) {
+    ParameterWords words{};
     int FailedAttempts = 0;
     for (int index = 0; index < kParameterCount; ++index) {
         if (progress)
@@ -62,10 +73,9 @@ std::optional<ParameterValues> ReadAllParameters(DriveLink& link,
         }
         link.WaitMs(link.ReplyWaitMs());
         // The register's unsigned content, rebuilt from the signed decoding of the reply.
-        const auto raw = quint16(qint16(int(link.ReadValues().first())));
-        values[std::size_t(index)] = HeldFromRaw(index, raw);
+        words[std::size_t(index)] = quint16(qint16(int(link.ReadValues().first())));
     }
-    return values;
+    return words;
 }
 
 bool WriteAllParameters(DriveLink& link, const ParameterValues& values,

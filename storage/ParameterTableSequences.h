@@ -21,6 +21,12 @@ using ParameterProgress = std::function<void(int index)>;
 std::optional<ParameterValues> ReadAllParameters(DriveLink& link,
                                                  const ParameterProgress& progress = {});
 
+// The same read, giving the registers' unsigned contents rather than the held values (which
+// round the current to two decimals).
+using ParameterWords = std::array<quint16, kParameterCount>;
+std::optional<ParameterWords> ReadAllParameterWords(DriveLink& link,
+                                                    const ParameterProgress& progress = {});
+
 // Writes the 15 values with WriteRegister, 50 ms apart. A register that fails (reported by
 // WriteRegister) does not stop the others; true only when every write succeeded.
 bool WriteAllParameters(DriveLink& link, const ParameterValues& values,

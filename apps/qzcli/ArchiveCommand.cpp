@@ -1,6 +1,8 @@
 #include "BenchSession.h"
 #include "Commands.h"
+#include "ComparisonReport.h"
 
+#include "storage/ArchiveComparison.h"
 #include "storage/ArchiveFile.h"
 #include "storage/ArchiveTexts.h"
 #include "storage/ArchiveTransfer.h"
@@ -11,24 +13,44 @@ namespace {
 
 namespace texts = kiro::archive_texts;
 
+const QString kVerifyOption = QStringLiteral("--verify");
+
 // Problems with FILE are the caller's to fix, like any other wrong argument.
 int fileProblem(const QString& path, const QString& what) {
     std::fprintf(stderr, "qzcli: %s: %s\n", qPrintable(path), qPrintable(what));
     return kExitUsage;
 }
 
+// The whole file is checked before the port is even opened; nullopt after saying why.
+std::optional<QVector<kiro::ArchiveEntry>> readArchive(const QString& path) {
+    const kiro::ArchiveReading reading = kiro::ReadArchiveFile(path);
+    if (reading.ok)
+        return reading.entries;
+    QString why = texts::refusal(reading.problem);
+    if (!reading.problem.detail.isEmpty())
+        why += QStringLiteral(" (%1)").arg(reading.problem.detail);
+    fileProblem(path, why);
+    return std::nullopt;
+}
+
+void showRead(int done, int total, const kiro::ArchiveEntry& entry) {
+    BenchSession::progress(QStringLiteral("read %1 = %2 (%3/%4)")
+                               .arg(entry.address)
+                               .arg(entry.value)
+                               .arg(done)
+                               .arg(total));
+}
+
+int compare(kiro::DriveLink& link, const QVector<kiro::ArchiveEntry>& entries,
+            const QString& path) {
+    return reportComparison(kiro::CompareArchive(link, entries, showRead), path);
+}
+
 int save(BenchSession& session, const QString& path) {
     kiro::DriveLink* link = session.openLink();
     if (!link)
         return kExitPort;
-    const auto result =
-        kiro::SaveArchive(*link, path, [](int done, int total, const kiro::ArchiveEntry& entry) {
-            BenchSession::progress(QStringLiteral("read %1 = %2 (%3/%4)")
-                                       .arg(entry.address)
-                                       .arg(entry.value)
-                                       .arg(done)
-                                       .arg(total));
-        });
+    const auto result = kiro::SaveArchive(*link, path, showRead);
     switch (result.outcome) {
     case kiro::ArchiveSaveResult::Outcome::Saved:
         BenchSession::progress(QStringLiteral("saved to %1").arg(path));
@@ -42,20 +64,15 @@ int save(BenchSession& session, const QString& path) {
     return fileProblem(path, QStringLiteral("%1 (%2)").arg(texts::kSaveFailed, result.detail));
 }
 
-int restore(BenchSession& session, const QString& path) {
-    // The whole file is checked before the port is even opened.
-    const kiro::ArchiveReading reading = kiro::ReadArchiveFile(path);
-    if (!reading.ok) {
-        QString why = texts::refusal(reading.problem);
-        if (!reading.problem.detail.isEmpty())
-            why += QStringLiteral(" (%1)").arg(reading.problem.detail);
-        return fileProblem(path, why);
-    }
+int restore(BenchSession& session, const QString& path, bool verifyAfter) {
+    const auto entries = readArchive(path);
+    if (!entries)
+        return kExitUsage;
     kiro::DriveLink* link = session.openLink();
     if (!link)
         return kExitPort;
     const bool written = kiro::WriteArchive(
-        *link, reading.entries, [](int done, int total, const kiro::ArchiveEntry& entry) {
+        *link, *entries, [](int done, int total, const kiro::ArchiveEntry& entry) {
             BenchSession::progress(QStringLiteral("wrote %1 := %2 (%3/%4)")
                                        .arg(entry.address)
                                        .arg(entry.value)
@@ -67,17 +84,38 @@ int restore(BenchSession& session, const QString& path) {
         return kExitDriveFailed;
     }
     BenchSession::progress(QStringLiteral("restored from %1").arg(path));
-    return kExitDone;
+    // A drive can acknowledge a write and keep something else: only reading back shows it.
+    return verifyAfter ? compare(*link, *entries, path) : kExitDone;
+}
+
+int verify(BenchSession& session, const QString& path) {
+    const auto entries = readArchive(path);
+    if (!entries)
+        return kExitUsage;
+    kiro::DriveLink* link = session.openLink();
+    if (!link)
+        return kExitPort;
+    return compare(*link, *entries, path);
 }
 
 } // namespace
 
 int runArchive(BenchSession& session, const QStringList& args) {
-    if (args.size() != 2 ||
-        (args[0] != QLatin1String("save") && args[0] != QLatin1String("restore")))
-        return BenchSession::usage(QStringLiteral("archive needs save or restore and a FILE"));
+    QStringList words = args;
+    const bool verifyAfter = words.removeAll(kVerifyOption) > 0;
+    const QString verb = words.value(0);
+    if (words.size() != 2 || (verb != QLatin1String("save") && verb != QLatin1String("restore") &&
+                              verb != QLatin1String("verify")))
+        return BenchSession::usage(
+            QStringLiteral("archive needs save, restore or verify and a FILE"));
+    if (verifyAfter && verb != QLatin1String("restore"))
+        return BenchSession::usage(QStringLiteral("--verify belongs to archive restore"));
     if (session.variantName() != QLatin1String("x7"))
         return BenchSession::usage(
             QStringLiteral("the parameter archive belongs to the x7 drive (--variant x7)"));
-    return args[0] == QLatin1String("save") ? save(session, args[1]) : restore(session, args[1]);
+    if (verb == QLatin1String("save"))
+        return save(session, words[1]);
+    if (verb == QLatin1String("restore"))
+        return restore(session, words[1], verifyAfter);
+    return verify(session, words[1]);
 }

@@ -11,23 +11,32 @@ const char* const kUsage =
     "  read ADDR [COUNT]       read COUNT registers (default 1); one line per register:\n"
     "                          address, unsigned value, signed value\n"
     "  write ADDR VALUE        write VALUE (0..65535) to ADDR\n"
-    "  step CURRENT [--kp N] [--ki N]\n"
-    "                          current step test; CSV of the captured response\n"
+    "  step CURRENT [--kp N[,N...]] [--ki N[,N...]] [--metrics]\n"
+    "                          current step test; CSV of the captured response, or with\n"
+    "                          --metrics its figures; lists run every pair, Kp outer and\n"
+    "                          Ki inner (1000,300 1000,600 2000,300 ...); Ctrl+C stops\n"
+    "                          after the running step, ends the test mode, exits with 130\n"
     "  faults [--clear current|history]\n"
     "                          the ten fault words, or clear faults\n"
-    "  archive save|restore FILE      (x7) parameter archive file\n"
-    "  params save|load FILE.kvx      (qz318) parameter file\n"
-    "  params reset                   (qz318) factory parameters\n"
+    "  archive save|restore FILE         (x7) parameter archive file\n"
+    "  archive verify FILE               (x7) compare the drive with FILE: CSV of the\n"
+    "                                    registers that differ (register,name,file,drive)\n"
+    "  archive restore --verify FILE     (x7) restore, then compare as verify does\n"
+    "  params save|load FILE.kvx         (qz318) parameter file\n"
+    "  params verify FILE.kvx            (qz318) compare, as archive verify\n"
+    "  params load --verify FILE.kvx     (qz318) load, then compare as verify does\n"
+    "  params reset                      (qz318) factory parameters\n"
     "  commit                  commit the drive's parameters to EEPROM\n"
     "\n"
-    "Exit codes: 0 done, 1 the drive failed, 2 usage, 3 port.\n";
+    "Exit codes: 0 done, 1 the drive failed, 2 usage or a file that cannot be used,\n"
+    "3 port, 4 the drive differs from the file.\n";
 
 } // namespace
 
 BenchSession::BenchSession(const kiro::LinkVariant& variant, const QString& portName, bool trace)
     : variant_(variant), portName_(portName) {
     if (trace)
-        tracer_ = std::make_unique<TracingSerialPort>(port_);
+        tracer_ = std::make_unique<kiro::TracingSerialPort>(port_);
 }
 
 BenchSession::~BenchSession() {
@@ -42,14 +51,15 @@ QString BenchSession::variantName() const {
 kiro::DriveLink* BenchSession::openLink() {
     if (link_)
         return link_.get();
+    // Opened through the trace, so that its clock starts with the port.
+    kiro::SerialPort& line = tracer_ ? static_cast<kiro::SerialPort&>(*tracer_) : port_;
     port_.setPortName(portName_);
     port_.setSettings(QStringLiteral("38400,n,8,1"));
     port_.setBinaryInput(true);
-    if (!port_.open()) {
+    if (!line.open()) {
         std::fprintf(stderr, "qzcli: %s\n", qPrintable(port_.errorString()));
         return nullptr;
     }
-    kiro::SerialPort& line = tracer_ ? static_cast<kiro::SerialPort&>(*tracer_) : port_;
     link_ = std::make_unique<kiro::DriveLink>(line, clock_, prompter_, variant_);
     link_->setBaudKilo(38);
     return link_.get();

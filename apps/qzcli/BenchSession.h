@@ -1,12 +1,12 @@
 #pragma once
 
 #include "ConsolePrompter.h"
-#include "TracingSerialPort.h"
 
 #include "link/DriveLink.h"
 #include "link/EventPumpClock.h"
 #include "link/LinkVariant.h"
 #include "link/QtSerialPort.h"
+#include "link/TracingSerialPort.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +19,9 @@ enum ExitCode {
     kExitDriveFailed = 1,
     kExitUsage = 2,
     kExitPort = 3,
+    kExitDiffers = 4, // the drive holds something other than the file it was compared with
+    // What a shell reports for a program ended by Ctrl+C: a gain sweep that left pairs out.
+    kExitInterrupted = 130,
 };
 
 // What a command works with: the options shared by all commands, and the drive link, opened on
@@ -46,7 +49,7 @@ private:
     const kiro::LinkVariant& variant_;
     QString portName_;
     kiro::QtSerialPort port_;
-    std::unique_ptr<TracingSerialPort> tracer_;
+    std::unique_ptr<kiro::TracingSerialPort> tracer_;
     kiro::EventPumpClock clock_;
     ConsolePrompter prompter_;
     std::unique_ptr<kiro::DriveLink> link_;

@@ -26,7 +26,7 @@ constexpr int kDefaultLatenessMs = 100;
 const char* const kUsage =
     "usage: qzdrive-sim --variant x7|qz318 --port COMn\n"
     "                   [--fault silent|late|pieces|crc|station|stray|short|exception]\n"
-    "                   [--delay MS] [--faults W0,W1,...]\n"
+    "                   [--delay MS] [--faults W0,W1,...] [--stuck REG=VALUE ...]\n"
     "       qzdrive-sim --help | --version\n"
     "\n"
     "Serves a simulated drive on a pseudo-terminal and links COMn to it in the port map.\n"
@@ -37,6 +37,8 @@ const char* const kUsage =
     "             the (rest of the) reply comes (default 100)\n"
     "  --faults   the fault words of columns 0 to 9 (decimal or 0x..), the rest 0;\n"
     "             e.g. 0x09 for overcurrent and phase loss now\n"
+    "  --stuck    register REG acknowledges every write but keeps holding VALUE\n"
+    "             (decimal or 0x..); may be given for several registers\n"
     "Stops on Ctrl+C or SIGTERM and removes the COM link.\n";
 
 struct Options {
@@ -45,6 +47,7 @@ struct Options {
     Misbehaviour fault = Misbehaviour::None;
     int delayMs = -1; // not given
     std::optional<QVector<quint16>> faultWords;
+    QList<QPair<quint16, quint16>> stuck; // register, the value it keeps
 };
 
 int signalPipe[2] = {-1, -1};
@@ -52,6 +55,29 @@ int signalPipe[2] = {-1, -1};
 void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+// A register address or content: 0 to 65535, decimal or hexadecimal with 0x.
+std::optional<quint16> parseWord(const QString& text) {
+    bool ok = false;
+    const uint value = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+                           ? text.mid(2).toUInt(&ok, 16)
+                           : text.toUInt(&ok, 10);
+    if (!ok || value > 0xFFFF)
+        return std::nullopt;
+    return quint16(value);
+}
+
+// REG=VALUE.
+std::optional<QPair<quint16, quint16>> parseStuck(const QString& text) {
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return std::nullopt;
+    const auto address = parseWord(text.left(equals));
+    const auto value = parseWord(text.mid(equals + 1));
+    if (!address || !value)
+        return std::nullopt;
+    return QPair<quint16, quint16>(*address, *value);
 }
 
 bool parse(const QStringList& args, Options& options, QString& problem) {
@@ -70,8 +96,8 @@ bool parse(const QStringList& args, Options& options, QString& problem) {
     for (int i = 1; i < args.size(); ++i) {
         const QString& option = args[i];
         static const QStringList known{QStringLiteral("--variant"), QStringLiteral("--port"),
-                                       QStringLiteral("--fault"), QStringLiteral("--delay"),
-                                       QStringLiteral("--faults")};
+                                       QStringLiteral("--fault"),   QStringLiteral("--delay"),
+                                       QStringLiteral("--faults"),  QStringLiteral("--stuck")};
         if (!known.contains(option)) {
             problem = QStringLiteral("unknown option %1").arg(option);
             return false;
@@ -108,6 +134,14 @@ bool parse(const QStringList& args, Options& options, QString& problem) {
                     QStringLiteral("--faults takes up to ten words 0 to 0xFFFF, not %1").arg(value);
                 return false;
             }
+        } else if (option == QLatin1String("--stuck")) {
+            const auto stuck = parseStuck(value);
+            if (!stuck) {
+                problem =
+                    QStringLiteral("--stuck takes REG=VALUE, both 0 to 65535, not %1").arg(value);
+                return false;
+            }
+            options.stuck.append(*stuck);
         } else {
             bool ok = false;
             options.delayMs = value.toInt(&ok);
@@ -147,6 +181,8 @@ int main(int argc, char* argv[]) {
     kiro::sim::DriveModel drive(options.layout);
     if (options.faultWords)
         drive.faults().setWords(*options.faultWords);
+    for (const auto& [address, value] : options.stuck)
+        drive.setStuck(address, value);
     const bool delaysReply =
         options.fault == Misbehaviour::Late || options.fault == Misbehaviour::InPieces;
     if (options.delayMs >= 0 && !delaysReply)

@@ -6,6 +6,7 @@
 #include "link/DriveLink.h"
 #include "link/EventPumpClock.h"
 #include "link/QtSerialPort.h"
+#include "link/TracingSerialPort.h"
 #include "params/ParameterWindowInstall.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBoxPrompter.h"
@@ -14,12 +15,25 @@
 #include "storage/StorageWindowInstall.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <memory>
+
+namespace {
+constexpr int kExitUsage = 2;
+} // namespace
 
 int main(int argc, char** argv) {
     const kiro::Variant& variant = *kiro::Variant::byName(QStringLiteral(KIROTUNE_VARIANT));
-    if (desktop::answerCommandLine(argc, argv, qPrintable(variant.programName),
-                                   "Configuration and tuning of " KIROTUNE_DRIVE
-                                   " stepper-motor drives over RS-232."))
+    desktop::CommandLine commandLine(variant.programName,
+                                     "Configuration and tuning of " KIROTUNE_DRIVE
+                                     " stepper-motor drives over RS-232.");
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Append every frame sent to the drive and received from it to FILE, in "
+                       "hexadecimal with the milliseconds since the port opened."),
+        QStringLiteral("FILE"));
+    commandLine.addOption(traceOption);
+    if (commandLine.answered(argc, argv))
         return 0;
 
     QApplication app(argc, argv);
@@ -28,11 +42,26 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(KIROTUNE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(KIROTUNE_DESKTOP_ENTRY));
     QApplication::setWindowIcon(desktop::programIcon());
+    if (!commandLine.parse(QApplication::arguments()))
+        return kExitUsage;
 
     kiro::QtSerialPort port;
+    // With --trace the link talks through the trace, which records what passes.
+    std::unique_ptr<kiro::TracingSerialPort> trace;
+    if (commandLine.isSet(traceOption)) {
+        const QString file = commandLine.value(traceOption);
+        QString error;
+        trace = kiro::TracingSerialPort::appendingTo(port, file, error);
+        if (!trace) {
+            std::fprintf(stderr, "%s: cannot write the trace to %s: %s\n",
+                         qPrintable(variant.programName), qPrintable(file), qPrintable(error));
+            return kExitUsage;
+        }
+    }
     kiro::EventPumpClock clock;
     kiro::MessageBoxPrompter prompter;
-    kiro::DriveLink link(port, clock, prompter, *variant.link);
+    kiro::DriveLink link(trace ? static_cast<kiro::SerialPort&>(*trace) : port, clock, prompter,
+                         *variant.link);
     kiro::ShellState state(link, prompter, variant);
 
     kiro::MainWindow window(state);

@@ -1,14 +1,50 @@
 // "qzcli step" as a bench script runs it: against qzdrive-sim on a real pseudo-terminal, its CSV on
-// standard output, its messages and exit codes, and what it leaves in the drive.
+// standard output, its messages and exit codes, and what it leaves in the drive. Gain sweeps run
+// their pairs in order and name them; the figures follow the drive's response to the gains.
 
 #include "tests/support/DriveProcess.h"
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 namespace {
 
 using Run = ProgramRun;
+
+const QString kMetricsHeader =
+    QStringLiteral("kp,ki,final_amperes,steady_state_error_amperes,rise_samples,overshoot_percent,"
+                   "settling_samples");
+
+// One line of step --metrics, by column.
+struct Figures {
+    int kp = -1;
+    int ki = -1;
+    QStringList fields; // all seven, as printed
+    double field(int column) const { return fields[column].toDouble(); }
+};
+
+QList<Figures> figuresOf(const QString& out) {
+    QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (lines.isEmpty() || lines.takeFirst() != kMetricsHeader)
+        return {};
+    QList<Figures> rows;
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (fields.size() != 7)
+            return {};
+        rows.append({fields[0].toInt(), fields[1].toInt(), fields});
+    }
+    return rows;
+}
+
+QList<QPair<int, int>> gainsOf(const QList<Figures>& rows) {
+    QList<QPair<int, int>> gains;
+    for (const Figures& row : rows)
+        gains.append({row.kp, row.ki});
+    return gains;
+}
 
 } // namespace
 
@@ -87,6 +123,113 @@ private slots:
         QCOMPARE(registerOf("x7", 0), 1234);
     }
 
+    // Kp outer, Ki inner: the bench reads the lines in the order of its lists. The figures are
+    // those of the drive's response: Kp damps it, Ki makes it faster and livelier.
+    void sweepRunsEveryPairInOrder() {
+        startDrive(QStringLiteral("x7"));
+        const Run run =
+            qzcli("x7", {"step", "1", "--kp", "1000,3000", "--ki", "100,300,900", "--metrics"});
+        QCOMPARE(run.exitCode, 0);
+        const QList<Figures> rows = figuresOf(run.out);
+        QVERIFY2(!rows.isEmpty(), qPrintable(run.out));
+        const QList<QPair<int, int>> order{{1000, 100}, {1000, 300}, {1000, 900},
+                                           {3000, 100}, {3000, 300}, {3000, 900}};
+        QCOMPARE(gainsOf(rows), order);
+        for (const Figures& row : rows) {
+            const QString line = row.fields.join(QLatin1Char(','));
+            QVERIFY2(std::abs(row.field(2) - 1) < 0.02, qPrintable(line));
+            QVERIFY2(std::abs(row.field(2) + row.field(3) - 1) < 0.0002, qPrintable(line));
+            for (int column = 2; column < 7; ++column)
+                QVERIFY2(!row.fields[column].isEmpty(), qPrintable(line));
+        }
+        for (int ki = 1; ki < 3; ++ki) // the overshoot of Ki 100 is lost in the noise
+            QVERIFY(rows[ki].field(5) > rows[ki + 3].field(5) + 5);
+        for (int kp = 0; kp < 6; kp += 3)
+            QVERIFY(rows[kp].field(4) > rows[kp + 2].field(4));
+
+        QCOMPARE(registerOf("x7", 0), 3000);
+        QCOMPARE(registerOf("x7", 1), 900);
+        QCOMPARE(registerOf("x7", 2), 0);
+    }
+
+    // Without --metrics a sweep prints every record, each line led by the pair's gains; a gain
+    // that is not given is the drive's own, read from it and left as it is.
+    void sweepOfRecordsNamesTheGains() {
+        startDrive(QStringLiteral("qz318"));
+        QCOMPARE(qzcli("qz318", {"write", "1", "450"}).exitCode, 0);
+        const Run run = qzcli("qz318", {"step", "0.5", "--kp", "2000,1000"});
+        QCOMPARE(run.exitCode, 0);
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 401);
+        QCOMPARE(lines.first(), QStringLiteral("kp,ki,sample,amperes"));
+        for (int k = 0; k < 400; ++k) {
+            const QStringList fields = lines[k + 1].split(QLatin1Char(','));
+            QCOMPARE(fields.size(), 4);
+            QCOMPARE(fields[0], k < 200 ? QStringLiteral("2000") : QStringLiteral("1000"));
+            QCOMPARE(fields[1], QStringLiteral("450"));
+            QCOMPARE(fields[2].toInt(), k % 200);
+        }
+        QCOMPARE(registerOf("qz318", 1), 450);
+    }
+
+    // One step with --metrics names the gains too, also those it left as the drive holds them;
+    // a step of 0 A has a final value and an error, but no ratio to it.
+    void metricsOfOneStep_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("gains");
+        QTest::addColumn<bool>("ratios");
+        QTest::newRow("drive's gains") << QStringList{"1.5"} << "1234,300" << true;
+        QTest::newRow("Kp given") << QStringList{"1.5", "--kp", "2500"} << "2500,300" << true;
+        QTest::newRow("0 A") << QStringList{"0", "--ki", "0x12c"} << "1234,300" << false;
+    }
+    void metricsOfOneStep() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, gains);
+        QFETCH(bool, ratios);
+        startDrive(QStringLiteral("x7"));
+        QCOMPARE(qzcli("x7", {"write", "0", "1234"}).exitCode, 0);
+        const Run run = qzcli("x7", QStringList{"step", "--metrics"} + args);
+        QCOMPARE(run.exitCode, 0);
+        const QList<Figures> rows = figuresOf(run.out);
+        QCOMPARE(rows.size(), 1);
+        const QStringList& fields = rows.first().fields;
+        QCOMPARE(fields.mid(0, 2).join(QLatin1Char(',')), gains);
+        QVERIFY(!fields[2].isEmpty() && !fields[3].isEmpty());
+        for (int column = 4; column < 7; ++column)
+            QCOMPARE(fields[column].isEmpty(), !ratios);
+        QCOMPARE(registerOf("x7", 2), 0);
+    }
+
+    // Ctrl+C during a sweep: the running step ends, its line is printed, the drive leaves the
+    // test mode, and the exit code tells a script that pairs were left out.
+    void interruptEndsTheTestMode() {
+        startDrive(QStringLiteral("x7"));
+        QProcess process;
+        process.start(QStringLiteral(KIROTUNE_QZCLI_PATH),
+                      {"--variant", "x7", "--port", "COM1", "step", "1", "--kp",
+                       "1000,2000,3000,4000", "--metrics"});
+        QVERIFY(process.waitForStarted());
+        QByteArray out;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                process.waitForReadyRead(100);
+                out += process.readAllStandardOutput();
+                return out.count('\n') >= 2; // the header and the first pair
+            },
+            30000));
+        QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+        QVERIFY(process.waitForFinished(30000));
+        out += process.readAllStandardOutput();
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        const QList<Figures> rows = figuresOf(QString::fromUtf8(out));
+        QVERIFY2(rows.size() >= 1 && rows.size() <= 2, out.constData());
+        QVERIFY2(err.contains(QStringLiteral("interrupted after %1 of 4 steps").arg(rows.size())),
+                 qPrintable(err));
+        QCOMPARE(registerOf("x7", 2), 0);
+    }
+
     void badArguments_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("no current") << QStringList{"step"};
@@ -97,6 +240,9 @@ private slots:
         QTest::newRow("Kp 0") << QStringList{"step", "1", "--kp", "0"};
         QTest::newRow("Kp without value") << QStringList{"step", "1", "--kp"};
         QTest::newRow("Ki above 65535") << QStringList{"step", "1", "--ki", "70000"};
+        QTest::newRow("Kp list with an empty item") << QStringList{"step", "1", "--kp", "1000,,2"};
+        QTest::newRow("Ki list ending in a comma") << QStringList{"step", "1", "--ki", "100,"};
+        QTest::newRow("Kp list with a 0") << QStringList{"step", "1", "--kp", "1000,0"};
     }
     void badArguments() {
         QFETCH(QStringList, args);

@@ -59,6 +59,20 @@ struct FaultRig : TunerOnVirtualClock {
         button->click();
         return true;
     }
+    // The event loop after a handler has returned: the drive work that windows have asked for
+    // runs, one job after the other, until none is left. Qt's timers still do not fire.
+    void runWork() {
+        for (int turn = 0; turn < 100 && !state.work().idle(); ++turn)
+            QCoreApplication::sendPostedEvents();
+    }
+    // 故障查询, and the reading of the fault words that opening the window asks for.
+    bool open() {
+        if (!trigger(QStringLiteral("ErrCheck")))
+            return false;
+        runWork();
+        return true;
+    }
+
     // Timer1 running out once, as the event loop would deliver it.
     void tick() {
         if (QTimer* timer = timer1())

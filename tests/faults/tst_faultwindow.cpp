@@ -104,11 +104,17 @@ private slots:
 
     void closeRefusedOnceAfterOpening_data();
     void closeRefusedOnceAfterOpening();
+    void closeWhileTheWordsAreRead_data();
+    void closeWhileTheWordsAreRead();
     void closeOrExitWhileAnIndicatorIsDark_data();
     void closeOrExitWhileAnIndicatorIsDark();
     void otherCommandsRunDuringABlink();
-    void clearAskedForDuringABlinkFollowsIt();
+    void clearAskedForDuringABlink();
+    void closeDuringAClearInsideABlink();
+    void closeDuringAClear_data();
     void closeDuringAClear();
+    void workOfAnotherWindow_data();
+    void workOfAnotherWindow();
     void exitRefusedOnceThenCloses_data();
     void exitRefusedOnceThenCloses();
     void realEventLoop_data();
@@ -148,7 +154,7 @@ void FaultWindowTest::wordsToIndicatorColours() {
     words[column] = word;
     rig.setFaultWords(words);
 
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     QVERIFY(rig.frame() && rig.frame()->isVisible());
     QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kReadFaults});
     for (int index = 0; index < kiro::kIndicatorCount; ++index) {
@@ -192,7 +198,7 @@ void FaultWindowTest::gridLayout() {
     QFETCH(int, numberRowTop);
     using kiro::twips::toPixels;
     FaultRig rig(variant);
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
 
     QCOMPARE(rig.form()->windowTitle(), QStringLiteral("故障查询"));
     QCOMPARE(rig.frame()->pos(), toPixels(windowTwips));
@@ -260,7 +266,7 @@ void FaultWindowTest::blinkOrderAndTiming() {
     QFETCH(int, redInColumn0);
     FaultRig rig(variant);
     rig.setFaultWords(words);
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     QVector<bool> hiddenBefore;
     for (int index = 0; index < 16; ++index)
         hiddenBefore << rig.shape(index)->isHidden();
@@ -305,13 +311,20 @@ void FaultWindowTest::clearOnTheWire_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QByteArray>("write");
     QTest::addColumn<int>("waitFactor");
+    QTest::addColumn<int>("baudKilo");
     QTest::addColumn<QList<int>>("redAfter"); // indicator indexes
 
+    // At 9 kBaud the two factors are 14 ms apart (8 * 10 \ 9 = 8, 8 * 25 \ 9 = 22); at 38 only 3,
+    // within what a wait may overrun, so that rate alone cannot tell one from the other.
+    const QList<int> currentCleared{16 * 1 + 0, 16 * 2 + 3};
+    const QList<int> historyCleared{0, 3};
     for (const char* variant : {"x7", "qz318"}) {
-        QTest::addRow("%s current", variant)
-            << variant << "Command1_0" << kClearCurrent << 10 << QList<int>{16 * 1 + 0, 16 * 2 + 3};
-        QTest::addRow("%s history", variant)
-            << variant << "Command1_1" << kClearHistory << 25 << QList<int>{0, 3};
+        for (int baudKilo : {9, 38}) {
+            QTest::addRow("%s current, %d kBaud", variant, baudKilo)
+                << variant << "Command1_0" << kClearCurrent << 10 << baudKilo << currentCleared;
+            QTest::addRow("%s history, %d kBaud", variant, baudKilo)
+                << variant << "Command1_1" << kClearHistory << 25 << baudKilo << historyCleared;
+        }
     }
 }
 
@@ -320,11 +333,13 @@ void FaultWindowTest::clearOnTheWire() {
     QFETCH(QString, button);
     QFETCH(QByteArray, write);
     QFETCH(int, waitFactor);
+    QFETCH(int, baudKilo);
     QFETCH(QList<int>, redAfter);
     FaultRig rig(variant);
     rig.setFaultWords({0x09, 0x01, 0x08});
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     rig.drive.clearRequests();
+    rig.link.setBaudKilo(qint16(baudKilo));
 
     QList<qint64> sentAt;
     // The window shows nothing of its traffic in the status bar.
@@ -339,12 +354,13 @@ void FaultWindowTest::clearOnTheWire() {
             lampChanged || lamp->text() != idleLamp || lamp->pixmap().cacheKey() != idlePicture;
     };
     QVERIFY(rig.click(button));
+    rig.runWork();
     rig.clock.onEvents = nullptr;
 
     QCOMPARE(rig.drive.requests(), (QVector<QByteArray>{write, kReadFaults}));
     // The reply wait of the command (factor 10 or 25), 120 ms more, then the reply is taken
     // (which waits once more after reading it), and only then the words are read again.
-    const qint64 expected = (8 * waitFactor / 38 + 30) + 120 + (8 / 38 + 30);
+    const qint64 expected = (8 * waitFactor / baudKilo + 30) + 120 + (8 / baudKilo + 30);
     const qint64 gap = sentAt[1] - sentAt[0];
     QVERIFY2(gap >= expected && gap <= expected + 3, qPrintable(QString::number(gap)));
     for (int index = 0; index < kiro::kIndicatorCount; ++index)
@@ -381,11 +397,12 @@ void FaultWindowTest::givingUp() {
     rig.setFaultWords({0x01, 0x02});
     if (!atClear)
         rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, failures});
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     if (atClear) {
         rig.drive.clearRequests();
         rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, failures});
         QVERIFY(rig.click("Command1_0"));
+        rig.runWork();
     }
 
     const QByteArray attempt = atClear ? kClearCurrent : kReadFaults;
@@ -431,7 +448,7 @@ void FaultWindowTest::closeRefusedOnceAfterOpening() {
     QFETCH(bool, tickBetween);
     FaultRig rig(variant);
     rig.setFaultWords({0x01});
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
 
     QVERIFY(!rig.frame()->close());
     QVERIFY(rig.frame()->isVisible());
@@ -452,9 +469,40 @@ void FaultWindowTest::closeRefusedOnceAfterOpening() {
 
     // The window opens again as before.
     rig.drive.clearRequests();
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kReadFaults});
     QVERIFY(rig.prompts.prompts.isEmpty());
+}
+
+void FaultWindowTest::closeWhileTheWordsAreRead_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<bool>("silentDrive");
+    QTest::newRow("x7") << "x7" << false;
+    QTest::newRow("QZ318, the reading given up") << "qz318" << true;
+}
+
+// The window shows before its words are read; a close meanwhile waits for the reading and is
+// then carried out.
+void FaultWindowTest::closeWhileTheWordsAreRead() {
+    QFETCH(QString, variant);
+    QFETCH(bool, silentDrive);
+    FaultRig rig(variant);
+    rig.setFaultWords({0x09});
+    if (silentDrive)
+        rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
+    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.drive.requests().isEmpty()); // never inside the menu's handler
+
+    QVERIFY(!rig.frame()->close());
+    QVERIFY(rig.frame()->isVisible());
+    QVERIFY(rig.state.ToolWindowOpen);
+    rig.runWork();
+
+    QCOMPARE(rig.drive.requests(), QVector<QByteArray>(silentDrive ? 5 : 1, kReadFaults));
+    QCOMPARE(rig.prompts.texts(),
+             silentDrive ? QStringList{rig.variant.link->failureMessage} : QStringList{});
+    QVERIFY(frameGone(rig));
+    QVERIFY(!rig.state.ToolWindowOpen);
 }
 
 void FaultWindowTest::closeOrExitWhileAnIndicatorIsDark_data() {
@@ -476,7 +524,7 @@ void FaultWindowTest::closeOrExitWhileAnIndicatorIsDark() {
     QFETCH(bool, againWhileDark);
     FaultRig rig(variant);
     rig.setFaultWords({0x09});
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     rig.tick(); // the first tick ends the time in which a close is refused outright
 
     auto request = [&] {
@@ -527,12 +575,13 @@ void FaultWindowTest::closeOrExitWhileAnIndicatorIsDark() {
 void FaultWindowTest::otherCommandsRunDuringABlink() {
     FaultRig rig(QStringLiteral("x7"));
     rig.setFaultWords({0x09});
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     rig.drive.clearRequests();
 
     BlinkWatch watch(rig);
     const qint64 start = rig.clock.now;
     rig.clock.onEvents = [&] {
+        QCoreApplication::sendPostedEvents(); // the event loop that a wait lets run
         watch.look();
         if (rig.clock.now - start == 50)
             QVERIFY(rig.trigger("SaveToEEprogram"));
@@ -550,16 +599,17 @@ void FaultWindowTest::otherCommandsRunDuringABlink() {
     QVERIFY(rig.timer1()->isActive());
 }
 
-void FaultWindowTest::clearAskedForDuringABlinkFollowsIt() {
+void FaultWindowTest::clearAskedForDuringABlink() {
     FaultRig rig(QStringLiteral("x7"));
     rig.setFaultWords({0x09, 0x02});
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     rig.drive.clearRequests();
 
     BlinkWatch watch(rig);
     const qint64 start = rig.clock.now;
     qint64 firstRequestAt = -1;
     rig.clock.onEvents = [&] {
+        QCoreApplication::sendPostedEvents(); // the event loop that a wait lets run
         watch.look();
         if (firstRequestAt < 0 && !rig.drive.requests().isEmpty())
             firstRequestAt = rig.clock.now;
@@ -568,42 +618,149 @@ void FaultWindowTest::clearAskedForDuringABlinkFollowsIt() {
     };
     rig.tick();
     rig.clock.onEvents = nullptr;
+    watch.look();
 
-    // The blink ran to its end, then the clear went out once, whole, and succeeded.
-    QCOMPARE(watch.order(), (QList<int>{0, 3}));
-    QVERIFY(firstRequestAt >= watch.seen.last().to);
+    // The click was not held off: the clear went out while the first indicator was dark, once,
+    // whole, and succeeded. The blink then lit that indicator again, green now, and found no
+    // other fault in column 0; no indicator was left dark.
     QCOMPARE(rig.drive.requests(), (QVector<QByteArray>{kClearCurrent, kReadFaults}));
+    QCOMPARE(watch.order(), QList<int>{0});
+    QVERIFY(firstRequestAt > start && firstRequestAt < watch.seen.first().to);
+    QVERIFY(watch.mostDarkAtOnce <= 1);
+    for (int bit : kShownBits)
+        QVERIFY(!rig.shape(bit)->isHidden());
     QVERIFY(rig.prompts.prompts.isEmpty());
     QCOMPARE(rig.shape(0)->fillColor(), kGreen);
     QCOMPARE(rig.shape(3)->fillColor(), kGreen);
     QCOMPARE(rig.shape(17)->fillColor(), kRed);
     QVERIFY(rig.form()->isEnabled());
+    QVERIFY(rig.timer1()->isActive());
 }
 
-void FaultWindowTest::closeDuringAClear() {
+// The same clear, and a close asked for while it runs inside the blink: the close waits for the
+// clear and its reading, is carried out then, inside the blink's dark time, and the blink ends
+// quietly on a closed window.
+void FaultWindowTest::closeDuringAClearInsideABlink() {
     FaultRig rig(QStringLiteral("qz318"));
     rig.setFaultWords({0x09});
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
     rig.tick();
     rig.drive.clearRequests();
 
-    bool refusedMeanwhile = false;
+    const QPointer<QWidget> form = rig.form();
+    const qint64 start = rig.clock.now;
+    bool postponed = false;
+    bool closedBeforeTheBlinkEnded = false;
     rig.clock.onEvents = [&] {
-        if (rig.drive.requests().size() == 1 && !refusedMeanwhile) {
+        QCoreApplication::sendPostedEvents(); // the event loop that a wait lets run
+        if (rig.clock.now - start == 100)
+            QVERIFY(rig.click("Command1_1"));
+        if (rig.drive.requests().size() == 1 && !postponed) {
             rig.frame()->close();
-            refusedMeanwhile = rig.frame()->isVisible() && rig.state.ToolWindowOpen;
+            postponed = rig.frame()->isVisible();
         }
-        // Clicks during the clear are held off.
-        rig.click("Command1_1");
+        if (rig.drive.requests().size() == 2 && (!form || !form->isVisible()))
+            closedBeforeTheBlinkEnded = true;
     };
-    QVERIFY(rig.click("Command1_1"));
+    rig.tick();
     rig.clock.onEvents = nullptr;
 
-    QVERIFY(refusedMeanwhile);
+    QVERIFY(postponed);
+    QVERIFY(closedBeforeTheBlinkEnded);
     QCOMPARE(rig.drive.requests(), (QVector<QByteArray>{kClearHistory, kReadFaults}));
     QVERIFY(rig.prompts.prompts.isEmpty());
     QVERIFY(frameGone(rig));
     QVERIFY(!rig.state.ToolWindowOpen);
+    QVERIFY(rig.state.work().idle());
+}
+
+void FaultWindowTest::closeDuringAClear_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<bool>("clickedAgain");
+    QTest::newRow("x7") << "x7" << false;
+    QTest::newRow("QZ318, the button clicked again during the clear") << "qz318" << true;
+}
+
+void FaultWindowTest::closeDuringAClear() {
+    QFETCH(QString, variant);
+    QFETCH(bool, clickedAgain);
+    FaultRig rig(variant);
+    rig.setFaultWords({0x09});
+    QVERIFY(rig.open());
+    rig.tick();
+    rig.drive.clearRequests();
+
+    bool postponed = false;
+    rig.clock.onEvents = [&] {
+        if (rig.drive.requests().size() == 1 && !postponed) {
+            rig.frame()->close();
+            postponed = rig.frame()->isVisible() && rig.state.ToolWindowOpen;
+        }
+        // Clicked again and again: one more clear, after this one.
+        if (clickedAgain && rig.drive.requests().size() < 3)
+            rig.click("Command1_1");
+    };
+    QVERIFY(rig.click("Command1_1"));
+    rig.runWork();
+    rig.clock.onEvents = nullptr;
+
+    // The clear and the reading after it ran whole; then the window closed, without a second
+    // request: the reading came after the close was asked for.
+    QVERIFY(postponed);
+    QVector<QByteArray> expected{kClearHistory, kReadFaults};
+    if (clickedAgain)
+        expected << kClearHistory << kReadFaults;
+    QCOMPARE(rig.drive.requests(), expected);
+    QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(frameGone(rig));
+    QVERIFY(!rig.state.ToolWindowOpen);
+}
+
+void FaultWindowTest::workOfAnotherWindow_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<bool>("clearFirst");
+    QTest::newRow("x7, a clear asked for while another window reads") << "x7" << false;
+    QTest::newRow("QZ318, another window asks during a clear") << "qz318" << true;
+}
+
+// Two windows' work meet on the one link: whichever asks second waits for the other, nothing is
+// dropped, and every request reaches the drive whole and in order.
+void FaultWindowTest::workOfAnotherWindow() {
+    QFETCH(QString, variant);
+    QFETCH(bool, clearFirst);
+    FaultRig rig(variant);
+    rig.setFaultWords({0x09});
+    QVERIFY(rig.open());
+    rig.tick();
+    rig.drive.clearRequests();
+
+    const QByteArray readRegister0 = QByteArray::fromHex("010300000001840a");
+    kiro::DriveWork other(rig.state.work());
+    auto readOnce = [&] { rig.link.ReadRegisters(1, 0, 1); };
+    bool askedMeanwhile = false;
+    rig.clock.onEvents = [&] {
+        if (askedMeanwhile)
+            return;
+        askedMeanwhile = true;
+        if (clearFirst)
+            other.submit(readOnce);
+        else
+            QVERIFY(rig.click("Command1_0"));
+    };
+    if (clearFirst)
+        QVERIFY(rig.click("Command1_0"));
+    else
+        other.submit(readOnce);
+    rig.runWork();
+    rig.clock.onEvents = nullptr;
+
+    QVERIFY(askedMeanwhile);
+    const QVector<QByteArray> clear{kClearCurrent, kReadFaults};
+    QCOMPARE(rig.drive.requests(), clearFirst ? clear + QVector<QByteArray>{readRegister0}
+                                              : QVector<QByteArray>{readRegister0} + clear);
+    QCOMPARE(rig.shape(0)->fillColor(), kGreen);
+    QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(rig.state.work().idle());
 }
 
 void FaultWindowTest::exitRefusedOnceThenCloses_data() {
@@ -626,7 +783,7 @@ void FaultWindowTest::exitRefusedOnceThenCloses() {
     rig.setFaultWords({0x09});
     if (silentDrive)
         rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, 5});
-    QVERIFY(rig.trigger("ErrCheck"));
+    QVERIFY(rig.open());
 
     QVERIFY(rig.trigger(exit));
     QVERIFY(rig.window->isVisible());
@@ -637,6 +794,7 @@ void FaultWindowTest::exitRefusedOnceThenCloses() {
         rig.drive.clearRequests();
         rig.tick();
         QVERIFY(rig.click("Command1_0"));
+        rig.runWork();
         QCOMPARE(rig.drive.requests(), (QVector<QByteArray>{kClearCurrent, kReadFaults}));
         QCOMPARE(rig.shape(0)->fillColor(), kGreen);
         rig.tick();

@@ -8,6 +8,7 @@
 #include "sim/DriveModel.h"
 #include "sim/SimulatedSerialPort.h"
 #include "tests/support/PromptRecorder.h"
+#include "tests/support/StandInToolWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -46,6 +47,7 @@ struct ShellRig {
         if (!pictureFolder.isEmpty())
             state.setPictureFolder(pictureFolder);
         window = std::make_unique<MainWindow>(state);
+        installStandInToolWindows(*window);
         window->resize(1000, 700);
         window->show();
     }
@@ -80,11 +82,20 @@ struct ShellRig {
         return true;
     }
 
+    // Lets events run until the drive work that the last input asked for has ended, and the
+    // handlers that follow its end (a close that waited for it) have run.
+    bool settle(int timeoutMs = 10000) {
+        const bool idle = QTest::qWaitFor([this] { return state.work().idle(); }, timeoutMs);
+        for (int turn = 0; turn < 3; ++turn)
+            QCoreApplication::processEvents();
+        return idle;
+    }
+
     // "通讯配置", then "打开端口" against the drive, as a user opens the link.
     bool openLink() {
         if (!trigger(QStringLiteral("comConfiguration")) || !click(QStringLiteral("openPort")))
             return false;
-        return port.isOpen() &&
+        return settle() && port.isOpen() &&
                QTest::qWaitFor([this] { return !isShown(QStringLiteral("Form2")); });
     }
 

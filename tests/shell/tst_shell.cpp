@@ -5,6 +5,7 @@
 #include "shell/CommWindow.h"
 #include "shell/StatusLamp.h"
 #include "shell/Twips.h"
+#include "tests/support/MdiFrameClicks.h"
 
 #include <QComboBox>
 #include <QDate>
@@ -60,6 +61,9 @@ private slots:
     void toolWindowsStayExclusive_data();
     void toolWindowsStayExclusive();
     void closingToolWindowClearsItsFlags();
+    void frameClicksAndCtrlF4_data();
+    void frameClicksAndCtrlF4();
+    void closingTheCommWindowDuringTheLinkTestWaitsForIt();
 
     void openingTheLinkWithDefaults_data();
     void openingTheLinkWithDefaults();
@@ -252,6 +256,65 @@ void ShellTest::closingToolWindowClearsItsFlags() {
     QVERIFY(rig.state.WindowOpenFlags(1));
 }
 
+void ShellTest::frameClicksAndCtrlF4_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("qztune-x7 current loop") << "x7"
+                                            << "I_test"
+                                            << "Form1";
+    QTest::newRow("qztune-x7 archive") << "x7"
+                                       << "ParaDataLib"
+                                       << "Form7";
+    QTest::newRow("QZ318 parameters") << "qz318"
+                                      << "P_test"
+                                      << "Form3";
+    QTest::newRow("QZ318 faults") << "qz318"
+                                  << "ErrCheck"
+                                  << "Form4";
+}
+
+void ShellTest::frameClicksAndCtrlF4() {
+    QFETCH(QString, variant);
+    QFETCH(QString, command);
+    QFETCH(QString, name);
+    ShellRig rig(variant);
+    QVERIFY(rig.openLink());
+    QTRY_VERIFY(!rig.isShown("Form2"));
+    rig.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+
+    QVERIFY(rig.trigger(command));
+    QMdiSubWindow* frame = rig.frameOf(name);
+    QVERIFY(frame);
+    // A click on the caption only activates the window; one on the close button closes it.
+    kiro::test::clickTitleBar(frame);
+    QVERIFY(rig.isShown(name));
+    kiro::test::clickCloseButton(frame);
+    QTRY_VERIFY(!rig.widget(name));
+
+    // Ctrl+F4 closes the active tool window the same way.
+    QVERIFY(rig.trigger(command));
+    QVERIFY(rig.isShown(name));
+    QTest::keyClick(rig.window.get(), Qt::Key_F4, Qt::ControlModifier);
+    QTRY_VERIFY(!rig.widget(name));
+    QVERIFY(rig.window->isVisible());
+}
+
+void ShellTest::closingTheCommWindowDuringTheLinkTestWaitsForIt() {
+    ShellRig rig(QStringLiteral("qz318"));
+    rig.drive.setReplyDelayMs(60);
+    QVERIFY(rig.trigger("comConfiguration"));
+    QMdiSubWindow* frame = rig.frameOf("Form2");
+    rig.clock.duringNextWait = [&] { kiro::test::clickCloseButton(frame); };
+    QVERIFY(rig.click("openPort"));
+    QVERIFY(rig.settle());
+    // The test ran to its end and opened the port; the close took effect after it.
+    QVERIFY(rig.port.isOpen());
+    QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kLinkTestFrame});
+    QTRY_VERIFY(!rig.isShown("Form2"));
+}
+
 void ShellTest::openingTheLinkWithDefaults_data() {
     QTest::addColumn<QString>("variant");
     QTest::addColumn<QPoint>("placeTwips");
@@ -298,6 +361,7 @@ void ShellTest::openingTheLinkWithDefaults() {
     QElapsedTimer elapsed;
     elapsed.start();
     QVERIFY(rig.click("openPort"));
+    QVERIFY(rig.settle());
     QVERIFY(rig.port.isOpen());
     QCOMPARE(rig.port.portNumber(), 1);
     QCOMPARE(rig.port.settings(), QStringLiteral("38400,n,8,1"));
@@ -328,6 +392,7 @@ void ShellTest::choosingAnotherPort() {
     rig.widget<QComboBox>("combo1_0")->setCurrentIndex(2);
     QCOMPARE(rig.link.PortNumber(), 3);
     QVERIFY(rig.click("openPort"));
+    QVERIFY(rig.settle());
     QCOMPARE(rig.port.portNumber(), 3);
     QVERIFY(rig.port.isOpen());
 }
@@ -374,6 +439,7 @@ void ShellTest::linkTestOutcomes() {
 
     QVERIFY(rig.trigger("comConfiguration"));
     QVERIFY(rig.click("openPort"));
+    QVERIFY(rig.settle());
 
     QCOMPARE(rig.prompts.texts(), texts);
     QCOMPARE(rig.prompts.titles(), titles);
@@ -400,6 +466,7 @@ void ShellTest::closingThePortSendsNothing() {
     QVERIFY(rig.click("Toolbar1_1"));
     QVERIFY(rig.isShown("Form2"));
     QVERIFY(rig.click("openPort"));
+    QVERIFY(rig.settle());
     QVERIFY(!rig.port.isOpen());
     QVERIFY(rig.drive.requests().isEmpty());
     QCOMPARE(rig.widget<QPushButton>("openPort")->text(), kOpen);
@@ -440,6 +507,7 @@ void ShellTest::eepromCommit() {
     QElapsedTimer elapsed;
     elapsed.start();
     QVERIFY(rig.trigger("SaveToEEprogram"));
+    QVERIFY(rig.settle());
     QCOMPARE(rig.prompts.texts(), QStringList{text});
     QCOMPARE(rig.prompts.titles(), QStringList{title});
     QCOMPARE(rig.drive.requests(), QVector<QByteArray>(requests, kCommitFrame));
@@ -477,6 +545,7 @@ void ShellTest::clicksDuringTheLinkTestChangeNothing() {
             rig.action(command)->trigger();
     };
     QVERIFY(rig.click("openPort"));
+    QVERIFY(rig.settle());
     QVERIFY(fired);
     QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kLinkTestFrame});
     QVERIFY(rig.port.isOpen());
@@ -501,6 +570,7 @@ void ShellTest::clicksDuringTheCommitChangeNothing() {
         rig.action("comConfiguration")->trigger();
     };
     QVERIFY(rig.trigger("SaveToEEprogram"));
+    QVERIFY(rig.settle());
     QVERIFY(fired);
     QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kCommitFrame});
     QCOMPARE(rig.drive.eepromCommits(), 1);
@@ -514,6 +584,7 @@ void ShellTest::closingDuringACommitWaitsForIt() {
     rig.drive.clearRequests();
     rig.clock.duringNextWait = [&] { rig.trigger("exit"); };
     QVERIFY(rig.trigger("SaveToEEprogram"));
+    QVERIFY(rig.settle());
     // The commit ran to its end, and then the program closed as asked.
     QCOMPARE(rig.drive.eepromCommits(), 1);
     QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("写入EEprom动作完成!")});

@@ -52,6 +52,7 @@ private slots:
     void readReplyLayout_data();
     void readReplyLayout();
     void writeIsEchoedAndStored();
+    void stuckRegisterAcknowledgesButKeeps();
     void requestsTheDriveIgnores_data();
     void requestsTheDriveIgnores();
     void exceptionReplies_data();
@@ -123,6 +124,23 @@ void TstDriveModel::writeIsEchoedAndStored() {
     const QByteArray readBack = drive.answer(request(1, 3, reg::PeakCurrent, 1));
     QCOMPARE(quint16(wordAt(readBack, 3)), quint16(2560));
     QCOMPARE(drive.requests().size(), 2);
+}
+
+void TstDriveModel::stuckRegisterAcknowledgesButKeeps() {
+    DriveModel drive(ReplyLayout::WideByteCount);
+    drive.setStuck(reg::PeakCurrent, 1000);
+    drive.setStuck(reg::GeneratorRun, 7);
+    QCOMPARE(drive.reg(reg::PeakCurrent), quint16(1000));
+
+    const QByteArray write = request(1, 6, reg::PeakCurrent, 2560);
+    QCOMPARE(drive.answer(write), write);
+    const QByteArray readBack = drive.answer(request(1, 3, reg::PeakCurrent, 2));
+    QCOMPARE(quint16(wordAt(readBack, 4)), quint16(1000));
+    QCOMPARE(quint16(wordAt(readBack, 6)), quint16(300)); // its neighbour is not affected
+    // A command still acts on what was written, though the register keeps its value.
+    drive.answer(request(1, 6, reg::GeneratorRun, 1));
+    QVERIFY(drive.generatorRunning());
+    QCOMPARE(drive.reg(reg::GeneratorRun), quint16(7));
 }
 
 void TstDriveModel::requestsTheDriveIgnores_data() {

@@ -163,6 +163,11 @@ void TstPtyRoundTrip::badArguments_data() {
     QTest::newRow("bad delay") << QStringList{"--variant", "x7", "--port", "COM1", "--delay", "-3"};
     QTest::newRow("missing value") << QStringList{"--variant", "x7", "--port"};
     QTest::newRow("unknown") << QStringList{"--variant", "x7", "--port", "COM1", "--baud", "9600"};
+    const QStringList x7 = {"--variant", "x7", "--port", "COM1"};
+    QTest::newRow("stuck without a value") << x7 + QStringList{"--stuck", "31"};
+    QTest::newRow("stuck register too large") << x7 + QStringList{"--stuck", "65536=1"};
+    QTest::newRow("stuck value too large") << x7 + QStringList{"--stuck", "31=0x10000"};
+    QTest::newRow("stuck not a number") << x7 + QStringList{"--stuck", "31=-1"};
 }
 
 void TstPtyRoundTrip::badArguments() {

@@ -19,6 +19,9 @@ QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Registers and the values written to them.
+using Writes = QList<QPair<int, int>>;
+
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
@@ -86,14 +89,90 @@ private slots:
         QCOMPARE(reg(255), 6);
     }
 
+    void verify_data() {
+        QTest::addColumn<Writes>("driveWrites");
+        QTest::addColumn<QString>("firstName");
+        QTest::addColumn<QString>("differences");
+        const QString kp = kiro::BuiltInParamNames()[0];
+        QTest::newRow("the drive holds the file") << Writes{} << kp << QString();
+        QTest::newRow("one register")
+            << Writes{{32, 17}} << kp << QStringLiteral("32,细分数,16,17\n");
+        QTest::newRow("the last register")
+            << Writes{{255, 7}} << kp << QStringLiteral("255,脉冲输入模式选择,6,7\n");
+        // 1.25 A is 1280; one step above reads 1.25 when rounded to two decimals.
+        QTest::newRow("the current one step off")
+            << Writes{{31, 1281}} << kp << QStringLiteral("31,用户设置电流值,1.25,1.250977\n");
+        QTest::newRow("a name with a comma and quotes")
+            << Writes{{0, 1300}} << QStringLiteral("增益\"P\",快")
+            << QStringLiteral("0,\"增益\"\"P\"\",快\",1200,1300\n");
+    }
+    void verify() {
+        QFETCH(Writes, driveWrites);
+        QFETCH(QString, firstName);
+        QFETCH(QString, differences);
+        startDrive("qz318");
+        QStringList lines = kiro::test::kvxLines(kiro::test::sampleValues());
+        lines[0] = firstName + QStringLiteral("= 1200 ");
+        const QString file = files_.filePath("verify.kvx");
+        QVERIFY(writeFile(file, kiro::test::kvxBytes(lines)));
+        QCOMPARE(qzcli("qz318", {"params", "load", file}).exitCode, 0);
+        for (const auto& [address, value] : driveWrites)
+            QCOMPARE(qzcli("qz318", {"write", QString::number(address), QString::number(value)})
+                         .exitCode,
+                     0);
+
+        const Run run = qzcli("qz318", {"params", "verify", file});
+        QCOMPARE(run.exitCode, differences.isEmpty() ? 0 : 4);
+        QCOMPARE(run.out, QStringLiteral("register,name,file,drive\n") + differences);
+        QVERIFY2(run.err.contains(QStringLiteral("reading register 255 (15 of 15)")),
+                 qPrintable(run.err));
+    }
+
+    void stuckRegisterShowsAfterLoadVerify() {
+        startDrive("qz318", {"--stuck", "32=3200"});
+        const QString file = files_.filePath("stuck.kvx");
+        QVERIFY(writeFile(file,
+                          kiro::test::kvxBytes(kiro::test::kvxLines(kiro::test::sampleValues()))));
+        const Run plain = qzcli("qz318", {"params", "load", file});
+        const Run verified = qzcli("qz318", {"params", "load", "--verify", file});
+
+        // Every write is acknowledged: without reading back, the load looks complete.
+        QCOMPARE(plain.exitCode, 0);
+        QVERIFY(plain.out.contains(QStringLiteral("\n32,细分数,16\n")));
+        QCOMPARE(verified.exitCode, 4);
+        QVERIFY2(verified.err.contains(QStringLiteral("writing register 255 (15 of 15)")),
+                 qPrintable(verified.err));
+        QCOMPARE(verified.out, QStringLiteral("register,name,file,drive\n32,细分数,16,3200\n"));
+        QCOMPARE(reg(32), 3200);
+    }
+
+    void verifyOnASilentDrive() {
+        startDrive("qz318", {"--fault", "silent"});
+        const QString file = files_.filePath("silent.kvx");
+        QVERIFY(writeFile(file,
+                          kiro::test::kvxBytes(kiro::test::kvxLines(kiro::test::sampleValues()))));
+        const Run run = qzcli("qz318", {"params", "verify", file});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.out, QString());
+        QVERIFY2(run.err.contains(QStringLiteral("the drive did not answer")), qPrintable(run.err));
+    }
+
+    void loadRefusesABadFileBeforeSending_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("load") << QStringList{"params", "load"};
+        QTest::newRow("load --verify") << QStringList{"params", "load", "--verify"};
+        QTest::newRow("verify") << QStringList{"params", "verify"};
+    }
     void loadRefusesABadFileBeforeSending() {
+        QFETCH(QStringList, args);
         startDrive("qz318");
         QStringList values = kiro::test::sampleValues();
         values[3] = " 70000 ";
         const QString file = files_.filePath("bad.kvx");
         QVERIFY(writeFile(file, kiro::test::kvxBytes(kiro::test::kvxLines(values))));
-        const Run run = qzcli("qz318", {"params", "load", file});
+        const Run run = qzcli("qz318", args << file);
         QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.out, QString());
         QVERIFY2(run.err.contains(QStringLiteral("line 4")), qPrintable(run.err));
         QCOMPARE(reg(0), 900); // the first line was not written either
     }
@@ -129,6 +208,9 @@ private slots:
         QTest::newRow("params without a verb") << "qz318" << QStringList{"params"};
         QTest::newRow("save without a file") << "qz318" << QStringList{"params", "save"};
         QTest::newRow("commit with an argument") << "qz318" << QStringList{"commit", "now"};
+        QTest::newRow("verify without a file") << "qz318" << QStringList{"params", "verify"};
+        QTest::newRow("--verify with save")
+            << "qz318" << QStringList{"params", "save", "--verify", "a.kvx"};
     }
     void wrongArguments() {
         QFETCH(QString, variant);

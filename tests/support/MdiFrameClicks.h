@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QTest>
+#include <QWindow>
 
 namespace kiro::test {
 
@@ -44,14 +45,19 @@ inline QPoint captionOf(QMdiSubWindow* frame) {
     return QPoint(label.left() + label.width() / 3, label.center().y());
 }
 
-// Moves the mouse there first, as a hand does: the frame acts on the part the mouse hovers. A
-// move to where the mouse already is reaches no widget, and a new frame in the place of an
-// earlier one would not know that it is hovered: the hand comes from a pixel away.
+// A hand's click there: the mouse moves onto the spot, is pressed and released. The events go
+// through the window system's entry point, as the platform delivers them, so that the frame
+// learns what the mouse hovers and the application moves the focus on the press as it does on a
+// real click.
 inline void clickFrameAt(QMdiSubWindow* frame, QPoint at) {
-    QTest::mouseMove(frame, at + QPoint(0, 1));
-    QTest::mouseMove(frame, at);
-    QTest::mousePress(frame, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseRelease(frame, Qt::LeftButton, Qt::NoModifier, at);
+    QWindow* window = frame->window()->windowHandle();
+    const QPoint there = window->mapFromGlobal(frame->mapToGlobal(at));
+    // A hand never jumps: the mouse arrives over a few pixels, and the frame takes the part it
+    // hovers from the moves (after a drag of the caption, the first move only ends the drag).
+    QTest::mouseMove(window, there - QPoint(2, 0));
+    QTest::mouseMove(window, there);
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, there);
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, there);
 }
 
 inline void clickCloseButton(QMdiSubWindow* frame) {
