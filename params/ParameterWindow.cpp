@@ -9,6 +9,7 @@
 #include "link/DriveLink.h"
 #include "link/StatusDisplay.h"
 #include "shell/ShellState.h"
+#include "shell/ToolWindows.h"
 #include "shell/Twips.h"
 #include "shell/Variant.h"
 
@@ -24,7 +25,6 @@ namespace {
 const QString kCaption = QStringLiteral("参数设定");
 const QString kGeneratorStillRunning = QStringLiteral("没有关闭波形发生器!");
 const QString kReadBackJob = QStringLiteral("Form3");
-constexpr int kParametersFlag = 3;
 constexpr int kMarginTwips = 120;
 constexpr int kFacePoints = 8;
 } // namespace
@@ -121,7 +121,7 @@ void ParameterWindow::disableForGood() {
 void ParameterWindow::load() {
     // The frame that hosts the window takes over this place in the client area.
     move(twips::toPixels(table_.placeTwips));
-    state_.WindowOpenFlags(kParametersFlag) = true;
+    state_.WindowOpenFlags(RoleOf(ToolWindow::Parameters).ownFlag) = true;
     state_.ToolWindowOpen = true;
     flagsHeld_ = true;
     submit(kReadBackJob, [this] { readBack(); });
@@ -203,7 +203,7 @@ void ParameterWindow::releaseFlags() {
     if (!flagsHeld_)
         return;
     flagsHeld_ = false;
-    state_.WindowOpenFlags(kParametersFlag) = false;
+    state_.WindowOpenFlags(RoleOf(ToolWindow::Parameters).ownFlag) = false;
     state_.ToolWindowOpen = false;
 }
 
