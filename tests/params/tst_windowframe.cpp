@@ -1,8 +1,8 @@
 // The parameter settings window in the frame that hosts it in the client area, driven by real
-// mouse input: clicks on the frame's title bar and close button with the focus on each kind of
-// control, the focus going to another tool window and back, and the program losing and
+// input: clicks on the frame's title bar and close button and Ctrl+F4 with the focus on each
+// kind of control, the focus going to another tool window and back, and the program losing and
 // regaining the active window. A click that only activates the window writes nothing to the
-// drive; the close button closes the window with one click.
+// drive; the close button, or Ctrl+F4, closes the window at once.
 
 #include "ParamsRig.h"
 #include "tests/support/MdiFrameClicks.h"
@@ -45,6 +45,7 @@ void WindowFrameTest::frameClicksCloseWithOneClick_data() {
     QTest::addColumn<QString>("control"); // has the focus; an entry has text typed, uncommitted
     QTest::addColumn<bool>("generatorRunning");
     QTest::addColumn<bool>("titleBarFirst");
+    QTest::addColumn<bool>("ctrlF4"); // else the close button
     QTest::addColumn<QStringList>("prompts");
 
     const struct {
@@ -70,11 +71,14 @@ void WindowFrameTest::frameClicksCloseWithOneClick_data() {
     };
     for (const auto& row : cases) {
         for (const bool titleBarFirst : {false, true}) {
-            QTest::addRow("%s %s%s%s", row.variant, row.control,
-                          row.generatorRunning ? ", generator running" : "",
-                          titleBarFirst ? ", title bar first" : "")
-                << row.variant << row.control << row.generatorRunning << titleBarFirst
-                << row.prompts;
+            for (const bool ctrlF4 : {false, true}) {
+                QTest::addRow("%s %s%s%s, %s", row.variant, row.control,
+                              row.generatorRunning ? ", generator running" : "",
+                              titleBarFirst ? ", title bar first" : "",
+                              ctrlF4 ? "Ctrl+F4" : "close button")
+                    << row.variant << row.control << row.generatorRunning << titleBarFirst << ctrlF4
+                    << row.prompts;
+            }
         }
     }
 }
@@ -84,6 +88,7 @@ void WindowFrameTest::frameClicksCloseWithOneClick() {
     QFETCH(QString, control);
     QFETCH(bool, generatorRunning);
     QFETCH(bool, titleBarFirst);
+    QFETCH(bool, ctrlF4);
     QFETCH(QStringList, prompts);
     ParamsRig rig(variant);
     QVERIFY(rig.open());
@@ -109,7 +114,10 @@ void WindowFrameTest::frameClicksCloseWithOneClick() {
         QVERIFY(rig.drive.requests().isEmpty());
         QVERIFY(rig.prompts.prompts.isEmpty());
     }
-    kiro::test::clickCloseButton(frame);
+    if (ctrlF4)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4, Qt::ControlModifier);
+    else
+        kiro::test::clickCloseButton(frame);
     QVERIFY(rig.settle());
     QTRY_VERIFY(!rig.form());
     QVERIFY2(rig.drive.requests().isEmpty(), qPrintable(rig.traffic().join(' ')));
