@@ -34,7 +34,6 @@ public:
     const ParamsVariant& table() const { return table_; }
     ParamsTransactions& drive() { return drive_; }
     DriveParams& params() const { return params_; }
-    const DriveWork& work() const { return work_; }
 
     ConfigurationZone& configuration() const { return *configuration_; }
     ResonanceZone& resonance(int zone) const { return *resonance_.at(std::size_t(zone - 1)); }
