@@ -152,8 +152,8 @@ void ParameterWindow::appear() {
     auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
     QWidget* host = frame ? static_cast<QWidget*>(frame) : this;
     host->show();
-    // The focus goes to its first control before the frame is made the active one, so that
-    // the frame does not first give it to another control.
+    // Shown, the frame may give the focus to some control first; the window then moves it to its
+    // own first control, which is the program's move and commits nothing.
     chooseFirstFocus();
     if (frame && frame->mdiArea())
         frame->mdiArea()->setActiveSubWindow(frame);
