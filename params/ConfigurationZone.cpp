@@ -7,6 +7,7 @@
 #include "TextValue.h"
 #include "link/DriveLink.h"
 #include "link/RegisterMap.h"
+#include "shell/FocusMoves.h"
 #include "shell/ShellState.h"
 #include "shell/Twips.h"
 
@@ -80,11 +81,9 @@ void ConfigurationZone::buildEntries() {
         label->setBuddy(box);
         entries_[entry.index] = box;
         const int index = entry.index;
-        new EntryKeys(box, [this, index, box] {
-            if (!window_.accepting())
-                return;
-            const QString typed = box->text();
-            window_.submit(box->objectName(), [this, index, typed] { commitEntry(index, typed); });
+        new EntryKeys(box, [this, index, box](const EntrySnapshot& committed) {
+            window_.submit(box->objectName(),
+                           [this, index, committed] { commitEntry(index, committed); });
         });
     }
 }
@@ -126,12 +125,12 @@ void ConfigurationZone::buildFilterBox() {
 }
 
 bool ConfigurationZone::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        // Coming back to the window (after a message box) is no new choice of the user.
-        const bool byUser = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+    // Only the user's own move to a button chooses it: the focus that comes back to it when the
+    // window is activated again (its frame clicked, a message box or another program left) does
+    // not.
+    if (event->type() == QEvent::FocusIn && IsUserFocusMove(*static_cast<QFocusEvent*>(event))) {
         for (int option = 0; option < 6; ++option) {
-            if (watched == options_[option] && byUser && window_.accepting()) {
+            if (watched == options_[option]) {
                 window_.submit(QStringLiteral("Frame2_%1").arg(option / 2),
                                [this, option] { writeInputBit(option); });
             }
@@ -141,30 +140,31 @@ bool ConfigurationZone::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ConfigurationZone::showReadBack(int index, quint16 value) {
-    const ParamsVariant::Entry& entry = entryAt(window_.table(), index);
-    QLineEdit* box = entries_.value(index);
-    if (!box)
-        return;
+    if (QLineEdit* box = entries_.value(index))
+        box->setText(keepReadBack(entryAt(window_.table(), index), value));
+}
+
+QString ConfigurationZone::keepReadBack(const ParamsVariant::Entry& entry, quint16 value) {
     if (entry.amps) {
         const float amps = window_.state().link().FromQ10(value);
         window_.params()[entry.slot] = amps;
-        box->setText(QString::number(amps, 'f', 2));
-    } else {
-        window_.params()[entry.slot] = value;
-        box->setText(DecimalText(value));
+        return QString::number(amps, 'f', 2);
     }
+    window_.params()[entry.slot] = value;
+    return DecimalText(value);
 }
 
-void ConfigurationZone::commitEntry(int index, const QString& typed) {
+void ConfigurationZone::commitEntry(int index, const EntrySnapshot& committed) {
     const ParamsVariant::Entry& entry = entryAt(window_.table(), index);
-    QLineEdit* box = entries_.value(index);
-    box->setText(typed);
-    if (const std::optional<QString> replacement =
-            entry.rule.replacementFor(LeadingNumber(typed))) {
-        box->setText(*replacement);
+    // The entry shows what is committed, unless the user has typed on since the commit.
+    QString text = committed.text();
+    const std::optional<QString> replacement = entry.rule.replacementFor(LeadingNumber(text));
+    if (replacement)
+        text = *replacement;
+    committed.show(text);
+    if (replacement)
         window_.tell(entry.rule.message, window_.noticeTitle());
-    }
-    const double value = LeadingNumber(box->text());
+    const double value = LeadingNumber(text);
     float sent = float(value);
     if (entry.amps) {
         sent = window_.state().link().ToQ10(float(value));
@@ -183,7 +183,7 @@ void ConfigurationZone::commitEntry(int index, const QString& typed) {
         window_.giveUp();
         return;
     }
-    showReadBack(index, *back);
+    committed.show(keepReadBack(entry, *back));
 }
 
 void ConfigurationZone::showInputConfiguration() {

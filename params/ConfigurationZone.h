@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ParamsVariant.h"
+
 #include <QGroupBox>
 #include <QMap>
 
@@ -9,12 +11,13 @@ class QRadioButton;
 
 namespace kiro {
 
+class EntrySnapshot;
 class ParameterWindow;
 
 // "驱动器配置区" (Frame1(1)): peak and idle current, speed or pulses per revolution, idle time,
 // the suppression coefficient, the three bits of the input configuration as option groups, and
 // the input filter where the drive has one. Each entry is written when it is committed and then
-// read back; each option button writes its bit when it receives the focus.
+// read back; each option button writes its bit when the user moves the focus to it.
 class ConfigurationZone : public QGroupBox {
     Q_OBJECT
 public:
@@ -35,7 +38,9 @@ private:
     void buildOptionGroups();
     void buildFilterBox();
 
-    void commitEntry(int index, const QString& typed);
+    void commitEntry(int index, const EntrySnapshot& committed);
+    // Keeps a value read back from the entry's register in its slot; the text that shows it.
+    QString keepReadBack(const ParamsVariant::Entry& entry, quint16 value);
     void writeInputBit(int option);
     void filterClicked(Qt::CheckState state);
     void writeFilter(bool enabled);

@@ -1,5 +1,7 @@
 #include "EntryKeys.h"
 
+#include "shell/FocusMoves.h"
+
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -21,8 +23,24 @@ bool passes(const QString& typed) {
 }
 } // namespace
 
-EntryKeys::EntryKeys(QLineEdit* entry, Commit commit) : QObject(entry), commit_(std::move(commit)) {
+EntrySnapshot::EntrySnapshot(const EntryKeys& keys)
+    : keys_(&keys), text_(keys.entry()->text()), typing_(keys.typing()) {
+}
+
+bool EntrySnapshot::typedSince() const {
+    return keys_ && keys_->typing() != typing_;
+}
+
+void EntrySnapshot::show(const QString& text) const {
+    if (keys_ && !typedSince())
+        keys_->entry()->setText(text);
+}
+
+EntryKeys::EntryKeys(QLineEdit* entry, Commit commit)
+    : QObject(entry), entry_(entry), commit_(std::move(commit)) {
     entry->installEventFilter(this);
+    // Only the user's own changes count: the window's setText raises no textEdited.
+    connect(entry, &QLineEdit::textEdited, this, [this] { ++typing_; });
 }
 
 bool EntryKeys::eventFilter(QObject* watched, QEvent* event) {
@@ -31,19 +49,17 @@ bool EntryKeys::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             if (commit_)
-                commit_();
+                commit_(snapshot());
             return true; // one line: Enter inserts nothing
         }
         if (!passes(key->text()))
             return true;
         break;
     }
-    case QEvent::FocusOut: {
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (commit_ && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            commit_();
+    case QEvent::FocusOut:
+        if (commit_ && IsUserFocusMove(*static_cast<QFocusEvent*>(event)))
+            commit_(snapshot());
         break;
-    }
     default:
         break;
     }

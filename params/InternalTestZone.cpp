@@ -83,12 +83,9 @@ void InternalTestZone::addEntry(const ParamsVariant::TestEntry& entry) {
         return;
     }
     const quint16 address = *entry.reg;
-    new EntryKeys(box, [this, index, address, box] {
-        if (!window_.accepting())
-            return;
-        const QString typed = box->text();
+    new EntryKeys(box, [this, address, box](const EntrySnapshot& committed) {
         window_.submit(box->objectName(),
-                       [this, index, address, typed] { writeJog(index, address, typed); });
+                       [this, address, committed] { writeJog(address, committed); });
     });
 }
 
@@ -157,6 +154,17 @@ void InternalTestZone::enableButtons() {
         start_->setEnabled(true);
 }
 
+void InternalTestZone::showRunning(bool running) {
+    QPushButton* shown = running ? stop_ : start_;
+    QPushButton* hidden = running ? start_ : stop_;
+    // The focus stays on the button in its place: hidden with the focus, a button would pass it
+    // on to the next control in the tab order, which may be an entry that commits as it loses it.
+    shown->show();
+    if (hidden->hasFocus())
+        shown->setFocus(Qt::OtherFocusReason);
+    hidden->hide();
+}
+
 bool InternalTestZone::stopShown() const {
     return stop_ && !stop_->isHidden();
 }
@@ -170,10 +178,10 @@ void InternalTestZone::checkRange(int index) {
     }
 }
 
-void InternalTestZone::writeJog(int index, quint16 address, const QString& typed) {
-    QLineEdit* box = entries_.value(index);
-    box->setText(typed);
-    if (!window_.drive().write(address, float(LeadingNumber(box->text())),
+void InternalTestZone::writeJog(quint16 address, const EntrySnapshot& committed) {
+    // The entry shows what is written, unless the user has typed on since the commit.
+    committed.restore();
+    if (!window_.drive().write(address, float(LeadingNumber(committed.text())),
                                ParamsTransactions::kAttempts, ParamsTransactions::Settle::Wait))
         window_.giveUp();
 }
@@ -212,8 +220,7 @@ void InternalTestZone::start() {
     }
     window_.showBusy();
     window_.setCanClose(false);
-    start_->hide();
-    stop_->show();
+    showRunning(true);
     const double stroke = LeadingNumber(entries_.value(4)->text()) * kStrokeScale;
     const std::pair<quint16, double> steps[] = {
         {reg::GeneratorReciprocating, reciprocating_->isChecked() ? 1 : 0},
@@ -234,8 +241,7 @@ void InternalTestZone::start() {
 void InternalTestZone::stop() {
     window_.showBusy();
     window_.setCanClose(false);
-    stop_->hide();
-    start_->show();
+    showRunning(false);
     if (!writeStep(reg::GeneratorRun, 0))
         return;
     window_.setCanClose(true);

@@ -14,6 +14,7 @@ class QSlider;
 
 namespace kiro {
 
+class EntrySnapshot;
 class ParameterWindow;
 
 // "内部测试区" (Frame1(4)): the test functions built into the drive. The QZ318-X7 has three jog
@@ -39,11 +40,13 @@ private:
     void buildButtons(const ParamsVariant::Generator& layout);
     void checkRange(int index);
 
-    void writeJog(int index, quint16 address, const QString& typed);
+    void writeJog(quint16 address, const EntrySnapshot& committed);
     void userMovedSpeed(int value);
     void writeSpeed(int value);
     void start();
     void stop();
+    // The stop button in the start button's place while the generator runs, and back.
+    void showRunning(bool running);
     bool writeStep(quint16 address, double value);
 
     ParameterWindow& window_;

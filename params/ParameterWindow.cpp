@@ -9,27 +9,29 @@
 #include "link/DriveLink.h"
 #include "link/StatusDisplay.h"
 #include "shell/ShellState.h"
+#include "shell/ToolWindows.h"
 #include "shell/Twips.h"
 #include "shell/Variant.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QTimer>
 
 namespace kiro {
 
 namespace {
 const QString kCaption = QStringLiteral("参数设定");
 const QString kGeneratorStillRunning = QStringLiteral("没有关闭波形发生器!");
-constexpr int kParametersFlag = 3;
+const QString kReadBackJob = QStringLiteral("Form3");
 constexpr int kMarginTwips = 120;
 constexpr int kFacePoints = 8;
 } // namespace
 
 ParameterWindow::ParameterWindow(ShellState& state, QWidget* parent)
     : QWidget(parent), state_(state), table_(ParamsVariant::of(state.variant())),
-      drive_(state.link()), params_(DriveParams::of(state)), input_(state.link()) {
+      drive_(state.link()), params_(DriveParams::of(state)), work_(state.work(), this) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kCaption);
     // The places in twips were laid out for an eight-point face.
@@ -41,7 +43,7 @@ ParameterWindow::ParameterWindow(ShellState& state, QWidget* parent)
     const ParamsVariant::FramePlace& lowest = table_.frames[4];
     size_ = twips::toPixels(QSize(width, lowest.topTwips + lowest.heightTwips + kMarginTwips));
     resize(size_);
-    connect(&input_, &DeferredInput::settled, this, &ParameterWindow::closeWhenSettled);
+    connect(&work_, &DriveWork::closeDue, this, &ParameterWindow::closeAsAsked);
 }
 
 ParameterWindow::~ParameterWindow() {
@@ -65,10 +67,10 @@ void ParameterWindow::buildFrames() {
     }
 }
 
-void ParameterWindow::submit(const QString& key, DeferredInput::Job job) {
+void ParameterWindow::submit(const QString& key, DriveWork::Job job) {
     if (!accepting())
         return;
-    input_.submit(key, [this, job = std::move(job)] {
+    work_.submit(key, [this, job = std::move(job)] {
         if (!givenUp_)
             job();
     });
@@ -112,72 +114,96 @@ void ParameterWindow::giveUpFromSlider() {
 
 void ParameterWindow::disableForGood() {
     givenUp_ = true;
-    input_.discard();
+    work_.discard();
     setEnabled(false);
 }
 
 void ParameterWindow::load() {
     // The frame that hosts the window takes over this place in the client area.
     move(twips::toPixels(table_.placeTwips));
-    state_.WindowOpenFlags(kParametersFlag) = true;
+    state_.WindowOpenFlags(RoleOf(ToolWindow::Parameters).ownFlag) = true;
     state_.ToolWindowOpen = true;
     flagsHeld_ = true;
-    input_.submit(QStringLiteral("load"), [this] { ReadBack::run(*this); });
+    submit(kReadBackJob, [this] { readBack(); });
 }
 
-bool ParameterWindow::event(QEvent* event) {
-    // Taken into the client area's frame, the window forgets its focus child: choose it again
-    // before the frame shows it.
-    if (event->type() == QEvent::ParentChange && firstFocusChosen_)
-        chooseFirstFocus();
-    return QWidget::event(event);
+void ParameterWindow::readBack() {
+    keepOutOfSight();
+    ReadBack::run(*this);
+    appear();
+}
+
+// The window is not seen while it reads the drive; the frame that the main window has shown it
+// in meanwhile goes out of sight with it.
+void ParameterWindow::keepOutOfSight() {
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    QWidget* host = frame ? static_cast<QWidget*>(frame) : this;
+    if (!host->isVisible())
+        return;
+    // Taken away from a control here, the focus must not move on to a control of another
+    // window, as it would when the control that has it disappears.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && (focus == host || host->isAncestorOf(focus)))
+        focus->clearFocus();
+    host->hide();
+}
+
+void ParameterWindow::appear() {
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    QWidget* host = frame ? static_cast<QWidget*>(frame) : this;
+    host->show();
+    // Shown, the frame may give the focus to some control first; the window then moves it to its
+    // own first control, which is the program's move and commits nothing.
+    chooseFirstFocus();
+    if (frame && frame->mdiArea())
+        frame->mdiArea()->setActiveSubWindow(frame);
 }
 
 void ParameterWindow::chooseFirstFocus() {
-    firstFocusChosen_ = true;
-    // Chosen while the window is still hidden, so that it appears with the focus there and no
-    // entry first receives and then loses it (which would commit the entry).
-    if (QWidget* start = internalTest_->startButton(); start && table_.focusesStartButton)
+    if (QWidget* start = internalTest_->startButton(); start && table_.focusesStartButton) {
         start->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
+        if (isAncestorOf(next) && next->isVisibleTo(this) && next->isEnabled() &&
+            (next->focusPolicy() & Qt::TabFocus)) {
+            next->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 void ParameterWindow::closeEvent(QCloseEvent* event) {
-    if (!closeWaiting_ && internalTest_->stopShown())
+    // The one close rule of the tool windows: work of the window that runs or waits is carried
+    // out first, and the close takes effect when it has ended.
+    if (work_.postponeClose()) {
+        event->ignore();
+        return;
+    }
+    // The window's own rules then judge the close as it takes effect.
+    if (internalTest_->stopShown())
         tell(kGeneratorStillRunning);
     if (!canClose_) {
         event->ignore();
         return;
     }
-    if (!input_.idle()) {
-        // Work of the window is under way: the close takes effect when it has ended.
-        closeWaiting_ = true;
-        event->ignore();
-        return;
-    }
     closing_ = true;
-    closeWaiting_ = false;
     releaseFlags();
     event->accept();
 }
 
-void ParameterWindow::closeWhenSettled() {
-    if (!closeWaiting_)
-        return;
-    QTimer::singleShot(0, this, [this] {
-        if (!input_.idle())
-            return;
-        if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-            frame->close();
-        else
-            close();
-    });
+void ParameterWindow::closeAsAsked() {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->close();
+    else
+        close();
 }
 
 void ParameterWindow::releaseFlags() {
     if (!flagsHeld_)
         return;
     flagsHeld_ = false;
-    state_.WindowOpenFlags(kParametersFlag) = false;
+    state_.WindowOpenFlags(RoleOf(ToolWindow::Parameters).ownFlag) = false;
     state_.ToolWindowOpen = false;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DeferredInput.h"
 #include "ParamsTransactions.h"
+#include "link/DriveWorkQueue.h"
 
 #include <QWidget>
 #include <array>
@@ -17,16 +17,17 @@ struct ParamsVariant;
 
 // "参数设定" (Form3): the drive's own parameters, read back when the window opens and written at
 // once whenever the user changes one. The window is four zones in five frames; it keeps the
-// state they share (CanClose, the lamp, giving up on the drive) and puts all their drive work in
-// one row, so that input arriving while a transaction waits runs after it instead of colliding
-// with it.
+// state they share (CanClose, the lamp, giving up on the drive) and hands all their drive work
+// to the program's drive-work queue through its own handle, so that input arriving while a
+// transaction waits runs after it instead of colliding with it.
 class ParameterWindow : public QWidget {
     Q_OBJECT
 public:
     explicit ParameterWindow(ShellState& state, QWidget* parent = nullptr);
     ~ParameterWindow() override;
 
-    // Reads the drive's parameters into the controls, as the window does when it opens.
+    // Reads the drive's parameters into the controls, as the window does when it opens. The
+    // window stays out of sight until the read-back has ended, whatever its outcome.
     void load();
 
     ShellState& state() const { return state_; }
@@ -38,9 +39,10 @@ public:
     ResonanceZone& resonance(int zone) const { return *resonance_.at(std::size_t(zone - 1)); }
     InternalTestZone& internalTest() const { return *internalTest_; }
 
-    // Drive work of an event handler: now, or after what is running (a later job of the same key
-    // replaces this one). Nothing runs once the window has given up on the drive.
-    void submit(const QString& key, DeferredInput::Job job);
+    // Drive work of an event handler, run as a job of the window after the handler has returned
+    // (a job of the same key that still waits is replaced by this one). Nothing is taken or run
+    // once the window has given up on the drive.
+    void submit(const QString& key, DriveWork::Job job);
     bool accepting() const { return !givenUp_ && !closing_; }
     bool givenUp() const { return givenUp_; }
 
@@ -48,8 +50,6 @@ public:
     void setCanClose(bool canClose) { canClose_ = canClose; }
     void showBusy();
     void showIdle();
-    // The control that has the focus when the window appears.
-    void chooseFirstFocus();
 
     // Messages of the window: titled, or with the program's default title.
     void tell(const QString& text, const QString& title = {});
@@ -68,20 +68,23 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     void buildFrames();
     void tellLinkFailure();
     void disableForGood();
-    void closeWhenSettled();
+    void readBack();
+    void keepOutOfSight();
+    void appear();
+    void chooseFirstFocus();
+    void closeAsAsked();
     void releaseFlags();
 
     ShellState& state_;
     const ParamsVariant& table_;
     ParamsTransactions drive_;
     DriveParams& params_;
-    DeferredInput input_;
+    DriveWork work_;
     ConfigurationZone* configuration_ = nullptr;
     std::array<ResonanceZone*, 3> resonance_{};
     InternalTestZone* internalTest_ = nullptr;
@@ -89,9 +92,7 @@ private:
     bool canClose_ = true;
     bool givenUp_ = false;
     bool closing_ = false;
-    bool closeWaiting_ = false;
     bool flagsHeld_ = false;
-    bool firstFocusChosen_ = false;
 };
 
 } // namespace kiro

@@ -65,7 +65,6 @@ void ReadBack::run(ParameterWindow& window) {
         window.configuration().showFilter(*filter);
     }
     window.internalTest().enableButtons();
-    window.chooseFirstFocus();
     window.setCanClose(true);
     window.showIdle();
 }

@@ -96,11 +96,9 @@ void ResonanceZone::buildSliderRow(Slider slider) {
 
     connect(bar, &QSlider::valueChanged, this,
             [this, slider](int value) { userMovedSlider(slider, value); });
-    new EntryKeys(box, [this, slider, box] {
-        if (!window_.accepting())
-            return;
-        const QString typed = box->text();
-        window_.submit(box->objectName(), [this, slider, typed] { commitBox(slider, typed); });
+    keys_[slider] = new EntryKeys(box, [this, slider, box](const EntrySnapshot& committed) {
+        window_.submit(box->objectName(),
+                       [this, slider, committed] { commitBox(slider, committed); });
     });
 }
 
@@ -161,33 +159,40 @@ void ResonanceZone::userMovedSlider(Slider slider, int value) {
         return;
     // The user's last position is what the drive gets, even when a read-back moved the slider
     // while this waited.
-    window_.submit(sliders_[slider]->objectName(), [this, slider, value] {
-        showOnSlider(slider, value);
+    const EntrySnapshot shown = keys_[slider]->snapshot();
+    window_.submit(sliders_[slider]->objectName(), [this, slider, value, shown] {
+        showOnSlider(slider, value, shown);
         writeSlider(slider, value);
     });
 }
 
-void ResonanceZone::commitBox(Slider slider, const QString& typed) {
-    boxOf(slider)->setText(typed);
-    const double wanted = std::nearbyint(LeadingNumber(typed));
-    const int value = int(std::clamp(wanted, double(sliders_[slider]->minimum()),
-                                     double(sliders_[slider]->maximum())));
-    moveSliderTo(slider, value);
+void ResonanceZone::commitBox(Slider slider, const EntrySnapshot& committed) {
+    QSlider* bar = sliders_[slider];
+    const double wanted = std::nearbyint(LeadingNumber(committed.text()));
+    const int value = int(std::clamp(wanted, double(bar->minimum()), double(bar->maximum())));
+    if (bar->value() == value) {
+        // Nothing to write. A value beyond the slider's reach is shown as the slider holds it;
+        // any other text stays as typed.
+        committed.show(wanted == value ? committed.text() : QString::number(value));
+        return;
+    }
+    showOnSlider(slider, value, committed);
+    writeSlider(slider, value);
 }
 
 void ResonanceZone::moveSliderTo(Slider slider, int value) {
     if (sliders_[slider]->value() == value)
         return;
-    showOnSlider(slider, value);
+    showOnSlider(slider, value, keys_[slider]->snapshot());
     writeSlider(slider, value);
 }
 
-void ResonanceZone::showOnSlider(Slider slider, int value) {
+void ResonanceZone::showOnSlider(Slider slider, int value, const EntrySnapshot& box) {
     {
         const QSignalBlocker quiet(sliders_[slider]);
         sliders_[slider]->setValue(value);
     }
-    boxOf(slider)->setText(QString::number(value));
+    box.show(QString::number(value));
 }
 
 void ResonanceZone::writeSlider(Slider slider, int value) {

@@ -7,6 +7,8 @@ class QSlider;
 
 namespace kiro {
 
+class EntryKeys;
+class EntrySnapshot;
 class ParameterWindow;
 
 // "共振点N测试区" (Frame1(0), (2), (3)): the amplitude and the phase of one resonance point, each
@@ -33,10 +35,11 @@ private:
     QLineEdit* boxOf(Slider slider) const { return boxes_[slider == Amplitude ? 3 : 2]; }
 
     void userMovedSlider(Slider slider, int value);
-    void commitBox(Slider slider, const QString& typed);
+    void commitBox(Slider slider, const EntrySnapshot& committed);
     // Moves the slider to value and, when it moved, shows and writes the value.
     void moveSliderTo(Slider slider, int value);
-    void showOnSlider(Slider slider, int value);
+    // The slider at value, and its value box showing it unless the user has typed there since.
+    void showOnSlider(Slider slider, int value, const EntrySnapshot& box);
     void writeSlider(Slider slider, int value);
     void checkThreshold(int index);
 
@@ -44,6 +47,7 @@ private:
     const int zone_;
     QSlider* sliders_[2] = {};
     QLineEdit* boxes_[4] = {}; // by index: 0 upper, 1 lower threshold, 2 phase, 3 amplitude
+    EntryKeys* keys_[2] = {};  // of the value boxes, by slider
 };
 
 } // namespace kiro

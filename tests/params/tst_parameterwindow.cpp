@@ -48,14 +48,6 @@ const QStringList kQzOpening{
     "r31",      "r32", "r153",    "r78", "r79",    "r64", "w64=2600", "r65",  "w65=800", "r68",
     "w68=1800", "r69", "w69=640", "r72", "w72=64", "r73", "w73=128",  "r255", "r80"};
 
-// The window before the main window has taken it in: during its read-back.
-kiro::ParameterWindow* windowBeingRead() {
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* form = qobject_cast<kiro::ParameterWindow*>(widget))
-            return form;
-    return nullptr;
-}
-
 QStringList checkedOptions(const ParamsRig& rig) {
     QStringList checked;
     for (int option = 0; option < 6; ++option) {
@@ -106,14 +98,16 @@ private slots:
     void jogEntries();
 
     void closingWithTheGeneratorRunning();
-    void closingRefusedWhileAWriteRuns();
-    void closingDuringASliderWriteWaitsForIt();
+    void closingDuringWorkWaitsForIt_data();
+    void closingDuringWorkWaitsForIt();
     void reopeningReadsAgain();
 
     void inputDuringASlowReadBack_data();
     void inputDuringASlowReadBack();
     void inputDuringASlowStart();
     void inputWhileAnotherWindowTalks();
+    void typingAfterACommitIsKept_data();
+    void typingAfterACommitIsKept();
 
     void openingInTheActiveWindowWritesNothing_data();
     void openingInTheActiveWindowWritesNothing();
@@ -163,14 +157,14 @@ void ParameterWindowTest::openingReadsTheDrive() {
     rig.clock.onEvents = [&] {
         if (rig.drive.requests().size() == 3) {
             busyMeanwhile = rig.lampBusy();
-            if (auto* form = windowBeingRead())
+            if (auto* form = rig.form())
                 closableMeanwhile = form->CanClose(), shownMeanwhile = form->isVisible();
             QVERIFY(rig.state.ToolWindowOpen);
             QVERIFY(rig.state.WindowOpenFlags(3));
         }
     };
     const qint64 openedAt = rig.clock.now;
-    kiro::ParameterWindow* form = rig.open();
+    kiro::ParameterWindow* form = rig.launch();
     QVERIFY(form);
     QCOMPARE(rig.traffic(), requests);
     QVERIFY(rig.prompts.prompts.isEmpty());
@@ -498,6 +492,7 @@ void ParameterWindowTest::entryRangeRules() {
 
     rig.type(entry, typed);
     rig.leave(entry);
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), requests);
     QCOMPARE(rig.text(entry), shown);
     QCOMPARE(rig.prompts.texts(), message.isEmpty() ? QStringList{} : QStringList{message});
@@ -513,9 +508,11 @@ void ParameterWindowTest::enterWritesAndLeavingWritesAgain() {
     rig.drive.clearRequests();
     rig.type("Text1_9", "2.5");
     rig.pressEnter("Text1_9");
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), (QStringList{"w31=2560", "r31"}));
     QCOMPARE(rig.text("Text1_9"), QStringLiteral("2.50"));
     rig.leave("Text1_9");
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), (QStringList{"w31=2560", "r31", "w31=2560", "r31"}));
     // The peak current as the drive holds it, in amperes, is what the window keeps.
     QCOMPARE(rig.drive.reg(kiro::reg::PeakCurrent), quint16(2560));
@@ -529,13 +526,16 @@ void ParameterWindowTest::commitFailureDisablesTheWindow() {
         rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
         rig.type("Text1_5", "100");
         rig.pressEnter("Text1_5");
+        QVERIFY(rig.settle());
         QCOMPARE(rig.traffic(), QStringList(12, QStringLiteral("w153=100")));
         QCOMPARE(rig.prompts.texts(), QStringList{linkTextOf(variant)});
         QCOMPARE(rig.prompts.titles(), QStringList{linkTitleOf(variant)});
         QVERIFY(!rig.form()->isEnabled());
         QCOMPARE(rig.text("Text1_5"), QStringLiteral("100"));
-        // Nothing more reaches the drive from a disabled window, not even a late focus change.
-        rig.leave("Text1_5");
+        // Nothing more reaches the drive from a disabled window, not even a late commit.
+        rig.pressEnter("Text1_5");
+        rig.widget<QSlider>("Slider1_0")->setValue(100);
+        QVERIFY(rig.settle());
         QCOMPARE(rig.drive.requests().size(), 12);
     }
 }
@@ -547,6 +547,7 @@ void ParameterWindowTest::vanishedPortIsNotAskedAgain() {
     rig.drive.clearRequests();
     rig.port.vanish();
     rig.widget<QSlider>("Slider2_1")->setValue(100);
+    QVERIFY(rig.settle());
     QCOMPARE(rig.prompts.prompts.size(), 2);
     QCOMPARE(rig.prompts.texts().last(), kX7LinkText);
     QVERIFY(rig.drive.requests().isEmpty());
@@ -566,13 +567,17 @@ void ParameterWindowTest::optionFocusWritesItsBit() {
             closableMeanwhile = rig.form()->CanClose();
         };
         rig.focus("Option1_1"); // 下降沿
+        QVERIFY(rig.settle());
         QVERIFY(busyMeanwhile);
         QVERIFY(!closableMeanwhile);
         QVERIFY(!rig.lampBusy());
         QVERIFY(rig.form()->CanClose());
-        rig.focus("Option1_0"); // 上升沿
-        rig.focus("Option1_4"); // 低电平
-        rig.focus("Option1_4"); // the same choice once more: written again
+        rig.clock.onEvents = nullptr;
+        // 上升沿, 低电平, and the same choice once more: written again.
+        for (const char* option : {"Option1_0", "Option1_4", "Option1_4"}) {
+            rig.focus(QLatin1String(option));
+            QVERIFY(rig.settle());
+        }
         QCOMPARE(rig.traffic(), (QStringList{"w255=7", "w255=5", "w255=1", "w255=1"}));
         QCOMPARE(checkedOptions(rig), (QStringList{"上升沿", "CW/CCW", "低电平"}));
         QVERIFY(rig.prompts.prompts.isEmpty());
@@ -601,10 +606,12 @@ void ParameterWindowTest::filterBoxWritesOnClick() {
 
     auto* filter = rig.widget<QCheckBox>("Check2");
     filter->click();
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), QStringList{write});
     QCOMPARE(filter->text(), caption);
     QCOMPARE(rig.drive.reg(kiro::reg::PulseFilterEnable), quint16(register80 ? 0 : 1));
     filter->click();
+    QVERIFY(rig.settle());
     QCOMPARE(rig.drive.reg(kiro::reg::PulseFilterEnable), quint16(register80));
     QCOMPARE(rig.drive.requests().size(), 2);
 }
@@ -636,6 +643,7 @@ void ParameterWindowTest::keysOtherThanDigitsAreDropped() {
     QCOMPARE(box->text(), QStringLiteral("12.5"));
     QTest::keyClick(box, Qt::Key_Backspace);
     QCOMPARE(box->text(), QStringLiteral("12."));
+    QVERIFY(rig.settle());
     QVERIFY(rig.drive.requests().isEmpty());
 }
 
@@ -648,36 +656,53 @@ void ParameterWindowTest::slidersAndValueBoxes_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QStringList>("requests");
+    // A value the drive holds when the window opens: register (0: none) and value.
+    QTest::addColumn<int>("presetRegister");
+    QTest::addColumn<int>("presetValue");
 
     for (const char* variant : {"x7", "qz318"}) {
-        QTest::addRow("%s amplitude slider", variant) << variant << "Slider1_0"
-                                                      << "5000"
-                                                      << "Slider1_0" << 5000 << "Text2_3"
-                                                      << "5000" << QStringList{"w64=5000"};
-        QTest::addRow("%s phase box with Enter", variant) << variant << "Text3_2"
-                                                          << "1200"
-                                                          << "Slider2_1" << 1200 << "Text3_2"
-                                                          << "1200" << QStringList{"w69=1200"};
+        QTest::addRow("%s amplitude slider", variant)
+            << variant << "Slider1_0"
+            << "5000"
+            << "Slider1_0" << 5000 << "Text2_3"
+            << "5000" << QStringList{"w64=5000"} << 0 << 0;
+        QTest::addRow("%s phase box with Enter", variant)
+            << variant << "Text3_2"
+            << "1200"
+            << "Slider2_1" << 1200 << "Text3_2"
+            << "1200" << QStringList{"w69=1200"} << 0 << 0;
         QTest::addRow("%s fraction rounds", variant) << variant << "Text2_3"
                                                      << "12.7"
                                                      << "Slider1_0" << 13 << "Text2_3"
-                                                     << "13" << QStringList{"w64=13"};
+                                                     << "13" << QStringList{"w64=13"} << 0 << 0;
         QTest::addRow("%s where the slider is", variant) << variant << "Text2_2"
                                                          << "800"
                                                          << "Slider1_1" << 800 << "Text2_2"
-                                                         << "800" << QStringList{};
-        QTest::addRow("%s zone 3 stops at 256", variant) << variant << "Text4_3"
-                                                         << "300"
-                                                         << "Slider3_0" << 256 << "Text4_3"
-                                                         << "256" << QStringList{"w72=256"};
-        QTest::addRow("%s phase stops at 1608", variant) << variant << "Text2_2"
-                                                         << "2000"
-                                                         << "Slider1_1" << 1608 << "Text2_2"
-                                                         << "1608" << QStringList{"w65=1608"};
+                                                         << "800" << QStringList{} << 0 << 0;
+        QTest::addRow("%s zone 3 stops at 256", variant)
+            << variant << "Text4_3"
+            << "300"
+            << "Slider3_0" << 256 << "Text4_3"
+            << "256" << QStringList{"w72=256"} << 0 << 0;
+        QTest::addRow("%s phase stops at 1608", variant)
+            << variant << "Text2_2"
+            << "2000"
+            << "Slider1_1" << 1608 << "Text2_2"
+            << "1608" << QStringList{"w65=1608"} << 0 << 0;
         QTest::addRow("%s empty box is 0", variant) << variant << "Text3_3"
                                                     << ""
                                                     << "Slider2_0" << 0 << "Text3_3"
-                                                    << "0" << QStringList{"w68=0"};
+                                                    << "0" << QStringList{"w68=0"} << 0 << 0;
+        // Beyond the reach of a slider that stands at its end already: nothing is written, and
+        // the box shows what the slider holds, not the typed text.
+        QTest::addRow("%s zone 3 at 256 already", variant) << variant << "Text4_3"
+                                                           << "300"
+                                                           << "Slider3_0" << 256 << "Text4_3"
+                                                           << "256" << QStringList{} << 72 << 256;
+        QTest::addRow("%s phase at 1608 already", variant) << variant << "Text3_2"
+                                                           << "99999"
+                                                           << "Slider2_1" << 1608 << "Text3_2"
+                                                           << "1608" << QStringList{} << 69 << 1608;
     }
 }
 
@@ -690,7 +715,11 @@ void ParameterWindowTest::slidersAndValueBoxes() {
     QFETCH(QString, box);
     QFETCH(QString, shown);
     QFETCH(QStringList, requests);
+    QFETCH(int, presetRegister);
+    QFETCH(int, presetValue);
     ParamsRig rig(variant);
+    if (presetRegister)
+        rig.drive.setReg(quint16(presetRegister), quint16(presetValue));
     QVERIFY(rig.open());
     rig.drive.clearRequests();
 
@@ -699,8 +728,10 @@ void ParameterWindowTest::slidersAndValueBoxes() {
     } else {
         rig.type(control, typed);
         rig.pressEnter(control);
+        QVERIFY(rig.settle());
         rig.leave(control); // the slider does not move again: nothing more is written
     }
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), requests);
     QCOMPARE(rig.widget<QSlider>(slider)->value(), position);
     QCOMPARE(rig.text(box), shown);
@@ -715,8 +746,10 @@ void ParameterWindowTest::draggingWritesOnlyWhereTheSliderSettles() {
     bar->setSliderDown(true);
     for (int position : {2000, 3000, 4000})
         bar->setSliderPosition(position);
+    QVERIFY(rig.settle());
     QVERIFY(rig.drive.requests().isEmpty());
     bar->setSliderDown(false);
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), QStringList{"w68=4000"});
     QCOMPARE(rig.text("Text3_3"), QStringLiteral("4000"));
 }
@@ -728,6 +761,7 @@ void ParameterWindowTest::sliderWriteFailure() {
         rig.drive.clearRequests();
         rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
         rig.widget<QSlider>("Slider1_0")->setValue(5000);
+        QVERIFY(rig.settle());
         QCOMPARE(rig.traffic(), QStringList(5, QStringLiteral("w64=5000")));
         QCOMPARE(rig.prompts.texts(), QStringList{linkTextOf(variant)});
         QCOMPARE(rig.prompts.titles(), QStringList{linkTitleOf(variant)});
@@ -786,6 +820,7 @@ void ParameterWindowTest::generatorStartAndStop() {
         closableMeanwhile = rig.form()->CanClose();
     };
     rig.widget<QPushButton>("Command4_0")->click();
+    QVERIFY(rig.settle());
     rig.clock.onEvents = nullptr;
     QCOMPARE(rig.traffic(), requests);
     QVERIFY(busyMeanwhile);
@@ -797,6 +832,7 @@ void ParameterWindowTest::generatorStartAndStop() {
 
     rig.drive.clearRequests();
     rig.widget<QPushButton>("Command4_1")->click();
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), QStringList{"w9=0"});
     QVERIFY(!rig.drive.generatorRunning());
     QVERIFY(!rig.widget("Command4_0")->isHidden());
@@ -811,6 +847,7 @@ void ParameterWindowTest::generatorSpeedSlider() {
     QString labelMeanwhile;
     rig.clock.onEvents = [&] { labelMeanwhile = rig.widget<QLabel>("Label2")->text(); };
     rig.widget<QSlider>("Slider4")->setValue(1500);
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), QStringList{"w22=1500"});
     QCOMPARE(labelMeanwhile, QStringLiteral("10")); // shown once the drive has it
     QCOMPARE(rig.widget<QLabel>("Label2")->text(), QStringLiteral("1500"));
@@ -819,6 +856,7 @@ void ParameterWindowTest::generatorSpeedSlider() {
     rig.drive.clearRequests();
     rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
     rig.widget<QSlider>("Slider4")->setValue(2000);
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), QStringList(5, QStringLiteral("w22=2000")));
     QCOMPARE(rig.widget<QLabel>("Label2")->text(), QStringLiteral("1500"));
     QCOMPARE(rig.prompts.texts(), QStringList{kQzLinkText});
@@ -860,6 +898,7 @@ void ParameterWindowTest::startRefusesValuesThatCannotBeSent() {
     rig.drive.clearRequests();
     rig.type(entry, typed);
     rig.widget<QPushButton>("Command4_0")->click();
+    QVERIFY(rig.settle());
     QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("输入值应该满足：0～65535")});
     QCOMPARE(rig.prompts.titles(), QStringList{QString()});
     QVERIFY(rig.drive.requests().isEmpty());
@@ -872,6 +911,7 @@ void ParameterWindowTest::startRefusesValuesThatCannotBeSent() {
     rig.prompts.clear();
     rig.type(entry, QStringLiteral("65535"));
     rig.widget<QPushButton>("Command4_0")->click();
+    QVERIFY(rig.settle());
     QVERIFY(rig.prompts.prompts.isEmpty());
     QVERIFY(rig.drive.generatorRunning());
 }
@@ -882,6 +922,7 @@ void ParameterWindowTest::startFailure() {
     rig.drive.clearRequests();
     rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, -1});
     rig.widget<QPushButton>("Command4_0")->click();
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), QStringList(12, QStringLiteral("w28=1")));
     QCOMPARE(rig.prompts.texts(), QStringList{kQzLinkText});
     QCOMPARE(rig.prompts.titles(), QStringList{kQzLinkTitle});
@@ -902,6 +943,7 @@ void ParameterWindowTest::jogEntries() {
     QCOMPARE(rig.prompts.titles(), QStringList{QString()});
     QVERIFY(rig.drive.requests().isEmpty());
     rig.pressEnter("Text4_5");
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), QStringList{"w22=3000"});
 
     rig.prompts.clear();
@@ -911,6 +953,7 @@ void ParameterWindowTest::jogEntries() {
     rig.type("Text4_6", "100");
     rig.leave("Text4_6");
     rig.leave("Text4_4"); // unchanged, and written all the same
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(), (QStringList{"w22=3000", "w21=100", "w24=60"}));
     QCOMPARE(rig.drive.reg(kiro::reg::JogHighSpeed), quint16(3000));
     QVERIFY(!rig.lampBusy());
@@ -920,6 +963,7 @@ void ParameterWindowTest::closingWithTheGeneratorRunning() {
     ParamsRig rig(QStringLiteral("qz318"));
     QVERIFY(rig.open());
     rig.widget<QPushButton>("Command4_0")->click();
+    QVERIFY(rig.settle());
     rig.drive.clearRequests();
     QVERIFY(rig.frame()->close());
     QCOMPARE(rig.prompts.texts(), QStringList{kGeneratorRunning});
@@ -938,38 +982,78 @@ void ParameterWindowTest::closingWithTheGeneratorRunning() {
     QVERIFY(rig.prompts.prompts.isEmpty());
 }
 
-void ParameterWindowTest::closingRefusedWhileAWriteRuns() {
-    ParamsRig rig(QStringLiteral("x7"));
-    QVERIFY(rig.open());
-    bool closed = true;
-    rig.clock.onEvents = [&] {
-        rig.clock.onEvents = nullptr;
-        closed = rig.frame()->close();
-    };
-    rig.focus("Option1_5");
-    QVERIFY(!closed);
-    QCOMPARE(rig.traffic().last(), QStringLiteral("w255=4"));
-    QCoreApplication::processEvents();
-    QVERIFY(rig.form());
-    QVERIFY(rig.frame()->isVisible());
-    QVERIFY(rig.state.WindowOpenFlags(3));
-    QVERIFY(rig.prompts.prompts.isEmpty());
+void ParameterWindowTest::closingDuringWorkWaitsForIt_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<bool>("generatorRunning"); // started before
+    QTest::addColumn<QString>("input");         // whose work runs when the close is asked for
+    QTest::addColumn<QString>("queued");        // input queued after the close, or none
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QStringList>("prompts");
+
+    const QStringList start{"w28=1", "w26=1", "w25=5", "w24=1000", "w27=50", "w22=10", "w9=1"};
+    QTest::newRow("x7 option write") << "x7" << false << "Option1_5"
+                                     << "" << QStringList{"w255=4"} << QStringList{};
+    QTest::newRow("x7 entry commit") << "x7" << false << "Text1_9"
+                                     << "" << QStringList{"w31=2048", "r31"} << QStringList{};
+    QTest::newRow("QZ318 slider write") << "qz318" << false << "Slider3_1"
+                                        << "" << QStringList{"w73=200"} << QStringList{};
+    // The generator warning follows the state in which the close takes effect, not the one in
+    // which it was asked for.
+    QTest::newRow("QZ318 start queued after the close")
+        << "qz318" << false << "Slider3_1"
+        << "Command4_0" << QStringList{"w73=200"} + start << QStringList{kGeneratorRunning};
+    QTest::newRow("QZ318 stop queued after the close")
+        << "qz318" << true << "Slider3_1"
+        << "Command4_1" << QStringList{"w73=200", "w9=0"} << QStringList{};
+    QTest::newRow("QZ318 generator left running")
+        << "qz318" << true << "Slider3_1"
+        << "" << QStringList{"w73=200"} << QStringList{kGeneratorRunning};
 }
 
-void ParameterWindowTest::closingDuringASliderWriteWaitsForIt() {
-    ParamsRig rig(QStringLiteral("qz318"));
+// A close asked for while the window talks to the drive lets that work, and the work queued
+// after it, run to its end with the window in place; then the window closes, by the rules of
+// the moment it does.
+void ParameterWindowTest::closingDuringWorkWaitsForIt() {
+    QFETCH(QString, variant);
+    QFETCH(bool, generatorRunning);
+    QFETCH(QString, input);
+    QFETCH(QString, queued);
+    QFETCH(QStringList, requests);
+    QFETCH(QStringList, prompts);
+    ParamsRig rig(variant);
     QVERIFY(rig.open());
+    if (generatorRunning) {
+        rig.widget<QPushButton>("Command4_0")->click();
+        QVERIFY(rig.settle());
+        QVERIFY(rig.drive.generatorRunning());
+    }
     rig.drive.clearRequests();
-    rig.clock.onEvents = [&] {
-        rig.clock.onEvents = nullptr;
-        rig.frame()->close();
+    auto act = [&rig](const QString& name) {
+        if (name.startsWith(QLatin1String("Option"))) {
+            rig.focus(name);
+        } else if (name.startsWith(QLatin1String("Slider"))) {
+            rig.widget<QSlider>(name)->setValue(200);
+        } else if (name.startsWith(QLatin1String("Text"))) {
+            rig.type(name, QStringLiteral("2"));
+            rig.pressEnter(name);
+        } else {
+            rig.widget<QPushButton>(name)->click();
+        }
     };
-    rig.widget<QSlider>("Slider3_1")->setValue(200);
-    QVERIFY(rig.form()); // the write ran to its end with the window in place
-    QCOMPARE(rig.traffic(), QStringList{"w73=200"});
+    bool closedMeanwhile = true;
+    rig.duringWait([&] {
+        closedMeanwhile = rig.frame()->close();
+        if (!queued.isEmpty())
+            act(queued);
+    });
+    act(input);
+    QVERIFY(rig.settle());
+    QVERIFY(!closedMeanwhile);
+    QCOMPARE(rig.traffic(), requests);
     QTRY_VERIFY(!rig.form());
+    QCOMPARE(rig.prompts.texts(), prompts);
     QVERIFY(!rig.state.ToolWindowOpen);
-    QVERIFY(rig.prompts.prompts.isEmpty());
+    QVERIFY(!rig.state.WindowOpenFlags(3));
 }
 
 void ParameterWindowTest::reopeningReadsAgain() {
@@ -977,6 +1061,7 @@ void ParameterWindowTest::reopeningReadsAgain() {
     QVERIFY(rig.open());
     rig.type("Text1_9", "2");
     rig.pressEnter("Text1_9");
+    QVERIFY(rig.settle());
     QVERIFY(rig.frame()->close());
     QTRY_VERIFY(!rig.form());
     rig.drive.clearRequests();
@@ -1001,18 +1086,15 @@ void ParameterWindowTest::inputDuringASlowReadBack() {
     QFETCH(QString, variant);
     ParamsRig rig(variant);
     rig.drive.setReplyDelayMs(25); // just inside the reply wait
-    rig.clock.onEvents = [&] {
-        if (rig.drive.requests().size() != 2)
-            return;
-        rig.clock.onEvents = nullptr;
-        kiro::ParameterWindow* form = windowBeingRead();
-        auto* slider = form->findChild<QSlider*>(QStringLiteral("Slider1_0"));
-        slider->setValue(3000);
-        slider->setValue(5000);
-        auto* peak = form->findChild<QLineEdit*>(QStringLiteral("Text1_9"));
-        peak->setText(QStringLiteral("2.5"));
-        QTest::keyClick(peak, Qt::Key_Return);
-    };
+    rig.duringWait(
+        [&] {
+            auto* slider = rig.widget<QSlider>(QStringLiteral("Slider1_0"));
+            slider->setValue(3000);
+            slider->setValue(5000);
+            rig.type(QStringLiteral("Text1_9"), QStringLiteral("2.5"));
+            rig.pressEnter(QStringLiteral("Text1_9"));
+        },
+        [&] { return rig.drive.requests().size() == 2; });
     QVERIFY(rig.open());
     const QStringList opening = variant == QLatin1String("x7") ? kX7Opening : kQzOpening;
     QCOMPARE(rig.traffic(), (opening + QStringList{"w64=5000", "w31=2560", "r31"}));
@@ -1031,18 +1113,18 @@ void ParameterWindowTest::inputDuringASlowStart() {
     QVERIFY(rig.open());
     rig.drive.clearRequests();
     rig.drive.setReplyDelayMs(25); // just inside the reply wait
-    rig.clock.onEvents = [&] {
-        if (rig.drive.requests().size() != 2)
-            return;
-        rig.clock.onEvents = nullptr;
-        rig.widget<QSlider>("Slider4")->setValue(1500);
-        rig.widget<QSlider>("Slider2_1")->setValue(900);
-        rig.type("Text1_9", "1.5");
-        rig.leave("Text1_9");
-        rig.focus("Option1_1");
-        rig.widget<QPushButton>("Command4_1")->click(); // shown since the start began
-    };
+    rig.duringWait(
+        [&] {
+            rig.widget<QSlider>("Slider4")->setValue(1500);
+            rig.widget<QSlider>("Slider2_1")->setValue(900);
+            rig.type("Text1_9", "1.5");
+            rig.leave("Text1_9");
+            rig.focus("Option1_1");
+            rig.widget<QPushButton>("Command4_1")->click(); // shown since the start began
+        },
+        [&] { return rig.drive.requests().size() == 2; });
     rig.widget<QPushButton>("Command4_0")->click();
+    QVERIFY(rig.settle());
     QCOMPARE(rig.traffic(),
              (QStringList{"w28=1", "w26=1", "w25=5", "w24=1000", "w27=50", "w22=10", "w9=1",
                           "w22=1500", "w69=900", "w31=1536", "r31", "w255=2", "w9=0"}));
@@ -1064,15 +1146,75 @@ void ParameterWindowTest::inputWhileAnotherWindowTalks() {
     ParamsRig rig(QStringLiteral("x7"));
     QVERIFY(rig.open());
     rig.drive.clearRequests();
-    rig.clock.onEvents = [&] {
-        rig.clock.onEvents = nullptr;
-        rig.widget<QSlider>("Slider2_0")->setValue(7000);
-    };
+    rig.duringWait([&] { rig.widget<QSlider>("Slider2_0")->setValue(7000); });
     rig.window->findChild<QAction*>(QStringLiteral("SaveToEEprogram"))->trigger();
-    QCOMPARE(rig.traffic(), QStringList{"w12=1"});
-    QTRY_COMPARE(rig.traffic(), (QStringList{"w12=1", "w68=7000"}));
+    QVERIFY(rig.settle());
+    QCOMPARE(rig.traffic(), (QStringList{"w12=1", "w68=7000"}));
     QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("写入EEprom动作完成!")});
     QVERIFY(rig.form()->isEnabled());
+}
+
+void ParameterWindowTest::typingAfterACommitIsKept_data() {
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("control"); // an entry committed with Enter, or a slider moved
+    QTest::addColumn<QString>("committed");
+    QTest::addColumn<QString>("box"); // where the user goes on typing
+    QTest::addColumn<QString>("typedOn");
+    QTest::addColumn<QStringList>("requests");
+    QTest::newRow("x7 peak current, read back") << "x7"
+                                                << "Text1_9"
+                                                << "2.5"
+                                                << "Text1_9"
+                                                << "7" << QStringList{"w31=2560", "r31"};
+    QTest::newRow("QZ318 idle time, read back") << "qz318"
+                                                << "Text1_1"
+                                                << "20"
+                                                << "Text1_1"
+                                                << "0" << QStringList{"w79=20", "r79"};
+    QTest::newRow("x7 value box moving its slider") << "x7"
+                                                    << "Text3_2"
+                                                    << "1200"
+                                                    << "Text3_2"
+                                                    << "5" << QStringList{"w69=1200"};
+    QTest::newRow("x7 jog entry") << "x7"
+                                  << "Text4_5"
+                                  << "200"
+                                  << "Text4_5"
+                                  << "0" << QStringList{"w22=200"};
+    QTest::newRow("QZ318 slider and its value box") << "qz318"
+                                                    << "Slider2_1"
+                                                    << "900"
+                                                    << "Text3_2"
+                                                    << "5" << QStringList{"w69=900"};
+}
+
+// Work queued behind a running job carries out what was committed, and leaves alone what the
+// user has typed into the entry since: it is neither replaced by the committed text nor by the
+// value read back.
+void ParameterWindowTest::typingAfterACommitIsKept() {
+    QFETCH(QString, variant);
+    QFETCH(QString, control);
+    QFETCH(QString, committed);
+    QFETCH(QString, box);
+    QFETCH(QString, typedOn);
+    QFETCH(QStringList, requests);
+    ParamsRig rig(variant);
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.duringWait([&] {
+        if (auto* slider = rig.widget<QSlider>(control)) {
+            slider->setValue(committed.toInt());
+        } else {
+            rig.type(control, committed);
+            rig.pressEnter(control);
+        }
+        QTest::keyClicks(rig.widget(box), typedOn);
+    });
+    rig.widget<QSlider>("Slider1_0")->setValue(5000); // the job in whose wait this happens
+    QVERIFY(rig.settle());
+    QCOMPARE(rig.traffic(), QStringList{"w64=5000"} + requests);
+    QCOMPARE(rig.text(box), committed + typedOn);
+    QVERIFY(rig.prompts.prompts.isEmpty());
 }
 
 void ParameterWindowTest::openingInTheActiveWindowWritesNothing_data() {
@@ -1092,7 +1234,7 @@ void ParameterWindowTest::openingInTheActiveWindowWritesNothing() {
     ParamsRig rig(variant);
     QApplication::setActiveWindow(rig.window.get());
     QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
-    QVERIFY(rig.open());
+    QVERIFY(rig.launch());
     QTest::qWait(20);
     QCOMPARE(rig.traffic(), requests);
     QVERIFY(QApplication::focusWidget());

@@ -55,11 +55,15 @@ void WindowOnDriveTest::editsReachTheDriveProgram() {
     window.show();
     window.findChild<QAction*>(QStringLiteral("comConfiguration"))->trigger();
     window.findChild<QAbstractButton*>(QStringLiteral("openPort"))->click();
+    // The work of the windows runs as jobs of the program's queue, after the input that asked.
+    auto settled = [&state] { return QTest::qWaitFor([&] { return state.work().idle(); }); };
+    QVERIFY(settled());
     QVERIFY(port.isOpen());
 
     window.findChild<QAction*>(QStringLiteral("P_test"))->trigger();
     auto* form = window.findChild<QWidget*>(QStringLiteral("Form3"));
     QVERIFY(form);
+    QVERIFY(settled());
     QVERIFY2(prompts.prompts.isEmpty(), qPrintable(prompts.texts().join(QLatin1Char('|'))));
     QVERIFY(form->isEnabled());
     auto* peak = form->findChild<QLineEdit*>(QStringLiteral("Text1_9"));
@@ -67,14 +71,17 @@ void WindowOnDriveTest::editsReachTheDriveProgram() {
 
     peak->setText(QStringLiteral("2.5"));
     QTest::keyClick(peak, Qt::Key_Return);
+    QVERIFY(settled());
     QCOMPARE(peak->text(), QStringLiteral("2.50"));
     form->findChild<QSlider*>(QStringLiteral("Slider1_0"))->setValue(5000);
     QStringList expected{QStringLiteral("01 06 00 1F 0A 00"), QStringLiteral("01 06 00 40 13 88")};
     if (auto* start = form->findChild<QAbstractButton*>(QStringLiteral("Command4_0"))) {
         start->click();
+        QVERIFY(settled());
         form->findChild<QAbstractButton*>(QStringLiteral("Command4_1"))->click();
         expected << QStringLiteral("generator started") << QStringLiteral("generator stopped");
     }
+    QVERIFY(settled());
     QVERIFY2(prompts.prompts.isEmpty(), qPrintable(prompts.texts().join(QLatin1Char('|'))));
     QVERIFY(form->isEnabled());
 
