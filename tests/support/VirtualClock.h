@@ -14,8 +14,9 @@ public:
     void letEventsRun(qint64) override {
         ++now;
         ++turns;
-        if (onEvents)
-            onEvents();
+        // A handler may replace or clear itself while it runs: it runs from a copy.
+        if (const std::function<void()> handler = onEvents)
+            handler();
     }
 
     qint64 now = 1000;
