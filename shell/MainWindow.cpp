@@ -2,6 +2,7 @@
 
 #include "CommWindow.h"
 #include "EepromCommit.h"
+#include "FrameMouse.h"
 #include "InfoWindows.h"
 #include "ShellState.h"
 #include "StatusLamp.h"
@@ -43,6 +44,7 @@ MainWindow::MainWindow(ShellState& state, QWidget* parent)
     setWindowTitle(state_.variant().caption);
 
     clientArea_ = new QMdiArea(this);
+    frameMouse_ = new FrameMouse(this);
     clientArea_->viewport()->installEventFilter(this);
     setCentralWidget(clientArea_);
 
@@ -239,6 +241,7 @@ QMdiSubWindow* MainWindow::showChild(QWidget* content, ChildKind kind) {
     const QPoint place = content->pos();
     auto* frame = new QMdiSubWindow;
     frame->setWidget(content);
+    frame->installEventFilter(frameMouse_);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     QPixmap noIcon(16, 16);
     noIcon.fill(Qt::transparent);

@@ -20,6 +20,7 @@ class QToolBar;
 namespace kiro {
 
 class CommWindow;
+class FrameMouse;
 class ShellState;
 class StatusLamp;
 
@@ -84,6 +85,7 @@ private:
     ShellState& state_;
     DriveWork work_; // the shell's own drive work: the EEPROM commit
     QMdiArea* clientArea_ = nullptr;
+    FrameMouse* frameMouse_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QList<QAction*> toolbarButtons_;
     QLabel* panels_[9] = {};

@@ -63,6 +63,7 @@ private slots:
     void closingToolWindowClearsItsFlags();
     void frameClicksAndCtrlF4_data();
     void frameClicksAndCtrlF4();
+    void aMouseThatJumpsOntoTheCloseButtonCloses();
     void closingTheCommWindowDuringTheLinkTestWaitsForIt();
 
     void openingTheLinkWithDefaults_data();
@@ -299,6 +300,20 @@ void ShellTest::frameClicksAndCtrlF4() {
     QTest::keyClick(rig.window.get(), Qt::Key_F4, Qt::ControlModifier);
     QTRY_VERIFY(!rig.widget(name));
     QVERIFY(rig.window->isVisible());
+}
+
+void ShellTest::aMouseThatJumpsOntoTheCloseButtonCloses() {
+    ShellRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.openLink());
+    QVERIFY(rig.trigger("I_test"));
+    QMdiSubWindow* frame = rig.frameOf("Form1");
+    QWindow* window = rig.window->windowHandle();
+    const auto at = [&](QPoint point) { return window->mapFromGlobal(frame->mapToGlobal(point)); };
+    // Over the caption, then in one move onto the close button, as a tool or a quick hand does.
+    QTest::mouseMove(window, at(kiro::test::captionOf(frame)));
+    QTest::mouseMove(window, at(kiro::test::closeButtonOf(frame)));
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, at(kiro::test::closeButtonOf(frame)));
+    QTRY_VERIFY(!rig.widget("Form1"));
 }
 
 void ShellTest::closingTheCommWindowDuringTheLinkTestWaitsForIt() {
