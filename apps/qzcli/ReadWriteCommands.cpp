@@ -1,11 +1,11 @@
 #include "BenchSession.h"
 #include "Commands.h"
 
+#include "link/ModbusCodes.h"
+
 #include <cstdio>
 
-namespace {
-constexpr quint8 kStation = 1;
-}
+using kiro::modbus::kDriveStation;
 
 int runRead(BenchSession& session, const QStringList& args) {
     if (args.isEmpty() || args.size() > 2)
@@ -26,13 +26,12 @@ int runRead(BenchSession& session, const QStringList& args) {
     kiro::DriveLink* link = session.openLink();
     if (!link)
         return kExitPort;
-    link->ReadRegisters(kStation, float(*address), float(count));
+    link->ReadRegisters(kDriveStation, float(*address), float(count));
     if (link->ReplyError() != 0)
         return kExitDriveFailed;
-    const QVector<float>& values = link->ReadValues();
-    for (int j = 0; j < values.size(); ++j) {
-        const int value = int(values[j]);
-        std::printf("%d %d %d\n", *address + j, value & 0xFFFF, value);
+    for (int j = 0; j < link->ReadValues().size(); ++j) {
+        const quint16 word = link->ReadWord(j);
+        std::printf("%d %d %d\n", *address + j, word, int(qint16(word)));
     }
     return kExitDone;
 }
@@ -52,7 +51,7 @@ int runWrite(BenchSession& session, const QStringList& args) {
     kiro::DriveLink* link = session.openLink();
     if (!link)
         return kExitPort;
-    link->WriteRegister(kStation, float(*address), float(*value));
+    link->WriteRegister(kDriveStation, float(*address), float(*value));
     if (link->ReplyError() != 0)
         return kExitDriveFailed;
     std::printf("%d := %d\n", *address, *value);
