@@ -82,10 +82,6 @@ QString CommWindow::settingsFor(const QString& baud) {
     return baud + QStringLiteral(",n,8,1");
 }
 
-int CommWindow::baudKiloOf(const QString& settings) {
-    return LinkTest::baudKiloOf(settings);
-}
-
 void CommWindow::buildLists() {
     portList_ = new QComboBox(this);
     portList_->setObjectName(QStringLiteral("combo1_0"));

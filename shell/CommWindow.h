@@ -21,8 +21,6 @@ public:
 
     // The settings string always ends like this: no parity, 8 data bits, 1 stop bit.
     static QString settingsFor(const QString& baud);
-    // The leading number of a settings string divided by 1000, truncated (38 for "38400,n,8,1").
-    static int baudKiloOf(const QString& settings);
 
 signals:
     // After a successful opening qztune-x7 unloads the window; the main window forgets it then.
