@@ -36,6 +36,14 @@ std::optional<quint16> CurrentLoopTransactions::readRegister(quint16 address) {
     return link_.ReadWord();
 }
 
+CurrentLoopGains CurrentLoopTransactions::readGains() {
+    CurrentLoopGains gains;
+    gains.kp = readRegister(reg::CurrentLoopKp);
+    if (gains.kp)
+        gains.ki = readRegister(reg::CurrentLoopKi);
+    return gains;
+}
+
 bool CurrentLoopTransactions::writeGain(quint16 address, float value) {
     return run({modbus::kWriteSingle, address, [value] { return value; }, kFactor, kGainMarginMs,
                 Settle::Yes});

@@ -8,6 +8,12 @@ namespace kiro {
 
 class DriveLink;
 
+// The current loop's gains as the drive holds them; a gain whose read gave up is missing.
+struct CurrentLoopGains {
+    std::optional<quint16> kp;
+    std::optional<quint16> ki;
+};
+
 // The current-loop window's transactions with the drive, each tried up to twelve times and each
 // with the reply wait the drive needs for it: the step test itself takes the drive half a second,
 // and the 200-sample record is long on the line. Every step reports only whether it succeeded; the
@@ -23,6 +29,8 @@ public:
 
     // One register, as the unsigned value the drive holds.
     std::optional<quint16> readRegister(quint16 address);
+    // Kp, then Ki; Ki is not asked once the read of Kp has given up.
+    CurrentLoopGains readGains();
     // Kp or Ki; the link rounds the value to the nearest integer.
     bool writeGain(quint16 address, float value);
     // The step amplitude in amperes, written as Q10.

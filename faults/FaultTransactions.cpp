@@ -44,4 +44,10 @@ bool ClearFaults(DriveLink& link, FaultClear which) {
     });
 }
 
+std::optional<FaultWords> ClearFaultsAndRead(DriveLink& link, FaultClear which) {
+    if (!ClearFaults(link, which))
+        return std::nullopt;
+    return ReadFaultWords(link);
+}
+
 } // namespace kiro

@@ -27,4 +27,8 @@ std::optional<FaultWords> ReadFaultWords(DriveLink& link);
 // confirmed it after five attempts.
 bool ClearFaults(DriveLink& link, FaultClear which);
 
+// The clear command and then the fault words as the drive holds them after it: nothing when
+// either gave up.
+std::optional<FaultWords> ClearFaultsAndRead(DriveLink& link, FaultClear which);
+
 } // namespace kiro

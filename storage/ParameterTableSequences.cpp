@@ -105,4 +105,10 @@ bool CommitToEeprom(DriveLink& link) {
     return true;
 }
 
+FactoryReset ResetToFactoryDefaults(DriveLink& link, const ParameterProgress& progress) {
+    if (!WriteFactoryDefaults(link, progress))
+        return FactoryReset::DefaultsNotAllWritten;
+    return CommitToEeprom(link) ? FactoryReset::Done : FactoryReset::CommitFailed;
+}
+
 } // namespace kiro

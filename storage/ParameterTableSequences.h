@@ -37,4 +37,9 @@ bool WriteFactoryDefaults(DriveLink& link, const ParameterProgress& progress = {
 // (TuningIdle set when they all fail).
 bool CommitToEeprom(DriveLink& link);
 
+// The factory defaults written and, only when every one of them arrived, committed to the EEPROM:
+// defaults that did not all arrive are not committed, and the EEPROM keeps what it held.
+enum class FactoryReset { Done, DefaultsNotAllWritten, CommitFailed };
+FactoryReset ResetToFactoryDefaults(DriveLink& link, const ParameterProgress& progress = {});
+
 } // namespace kiro
