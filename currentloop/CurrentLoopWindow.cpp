@@ -9,12 +9,12 @@
 #include "link/DriveLink.h"
 #include "link/RegisterMap.h"
 #include "link/StatusDisplay.h"
+#include "link/WriteKey.h"
 #include "shell/ShellState.h"
 #include "shell/ToolWindows.h"
 #include "shell/Twips.h"
 #include "shell/Variant.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -68,11 +68,12 @@ bool typesIntoEntry(int keyAscii) {
 
 CurrentLoopWindow::CurrentLoopWindow(ShellState& state, QWidget* parent)
     : QWidget(parent), state_(state), variant_(CurrentLoopVariant::of(state.variant())),
-      values_(CurrentLoopValues::of(state)), work_(state.work(), this) {
+      values_(CurrentLoopValues::of(state)), contract_(state, *this) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
     buildControls();
-    connect(&work_, &DriveWork::closeDue, this, &CurrentLoopWindow::closeWindow);
+    contract_.setCloseRule([this] { return unload(); });
+    connect(&contract_, &WindowContract::givingUp, this, &CurrentLoopWindow::givingUp);
     if (variant_.placeTwips)
         move(twips::toPixels(*variant_.placeTwips));
     load();
@@ -80,10 +81,7 @@ CurrentLoopWindow::CurrentLoopWindow(ShellState& state, QWidget* parent)
 
 CurrentLoopWindow::~CurrentLoopWindow() {
     // Torn down without a close (the tuner ending): the flags must not outlive the window.
-    if (!unloaded_) {
-        state_.WindowOpenFlags(kOwnFlag) = false;
-        state_.ToolWindowOpen = false;
-    }
+    releaseFlags();
 }
 
 void CurrentLoopWindow::buildControls() {
@@ -130,28 +128,27 @@ void CurrentLoopWindow::buildControls() {
 
 void CurrentLoopWindow::load() {
     state_.WindowOpenFlags(kOwnFlag) = true;
+    flagsHeld_ = true;
     showBusy();
     state_.ToolWindowOpen = true;
     state_.setTuningIdle(false);
-    work_.submit([this] { readGains(); });
+    contract_.submit([this] { readGains(); });
 }
 
 void CurrentLoopWindow::readGains() {
-    CurrentLoopTransactions drive(state_.link());
-    const auto kp = drive.readRegister(reg::CurrentLoopKp);
-    if (!kp) {
-        giveUp();
+    const CurrentLoopGains gains = CurrentLoopTransactions(state_.link()).readGains();
+    if (gains.kp) {
+        entries_[kKpEntry]->setText(QString::number(*gains.kp));
+        values_.GainKp = *gains.kp;
+    }
+    if (gains.ki) {
+        entries_[kKiEntry]->setText(QString::number(*gains.ki));
+        values_.GainKi = *gains.ki;
+    }
+    if (!gains.kp || !gains.ki) {
+        contract_.giveUp();
         return;
     }
-    entries_[kKpEntry]->setText(QString::number(*kp));
-    values_.GainKp = *kp;
-    const auto ki = drive.readRegister(reg::CurrentLoopKi);
-    if (!ki) {
-        giveUp();
-        return;
-    }
-    entries_[kKiEntry]->setText(QString::number(*ki));
-    values_.GainKi = *ki;
     showIdle();
     state_.setTuningIdle(true);
 }
@@ -165,7 +162,7 @@ void CurrentLoopWindow::start() {
     start_->setEnabled(false);
     showBusy();
     state_.setTuningIdle(false);
-    work_.submit([this] { runStart(); });
+    contract_.submit([this] { runStart(); });
 }
 
 void CurrentLoopWindow::runStart() {
@@ -188,7 +185,7 @@ void CurrentLoopWindow::runStart() {
     };
     StepTestResult result = RunStepTest(state_.link(), inputs);
     if (!result.done()) {
-        giveUp(); // Start stays disabled: the link is in doubt
+        contract_.giveUp(); // Start stays disabled: the link is in doubt
         return;
     }
     record_ = std::move(result.record);
@@ -196,9 +193,9 @@ void CurrentLoopWindow::runStart() {
     zoom_.reset(record_.PlotRange, values_.SampleCount);
     plot_->setScale(zoom_.view());
     dataSource_->start();
+    start_->setEnabled(true);
     showIdle();
     state_.setTuningIdle(true);
-    start_->setEnabled(true);
 }
 
 // --- Entries ---
@@ -220,17 +217,20 @@ bool CurrentLoopWindow::eventFilter(QObject* watched, QEvent* event) {
 // Returns whether the key reaches the entry.
 bool CurrentLoopWindow::keyPressed(int entry, int keyAscii) {
     const bool types = typesIntoEntry(keyAscii);
-    if (inTransfer() || leaving_) {
-        // Held off while the drive is in use: the entry still filters what is typed, but Enter
-        // neither writes nor marks the window idle in the middle of the running work.
-        return types;
+    if (leaving_)
+        return types; // the window is ending: nothing more goes to the drive
+    // While the window's work runs, its indication stays as that work has set it.
+    const bool working = contract_.busy();
+    if (!working) {
+        showBusy();
+        state_.setTuningIdle(false);
     }
-    showBusy();
-    state_.setTuningIdle(false);
     if (keyAscii == kEnter && applyEntry(entry))
-        return false; // the write runs as a job, which shows the idle indication at its end
-    showIdle();
-    state_.setTuningIdle(true);
+        return false; // the write is queued, and its end shows the idle indication
+    if (!working) {
+        showIdle();
+        state_.setTuningIdle(true);
+    }
     return types;
 }
 
@@ -257,12 +257,20 @@ bool CurrentLoopWindow::applyEntry(int entry) {
         return false;
     }
     text->setText(PlainDecimal(value));
-    return work_.submitUnlessBusy(QString(), [this, address, value] { writeGain(address, value); });
+    contract_.submit(WriteKey::of(address), [this, address, value] {
+        // Work that ran before this write may have shown the idle indication meanwhile.
+        if (state_.TuningIdle()) {
+            showBusy();
+            state_.setTuningIdle(false);
+        }
+        writeGain(address, value);
+    });
+    return true;
 }
 
 void CurrentLoopWindow::writeGain(quint16 address, float value) {
     if (!CurrentLoopTransactions(state_.link()).writeGain(address, value)) {
-        giveUp();
+        contract_.giveUp();
         return;
     }
     showIdle();
@@ -276,7 +284,7 @@ void CurrentLoopWindow::autoTune() {
         return;
     // The window closes after the drive has tuned: nothing else starts from it any more.
     leaving_ = true;
-    work_.submit([this] { runAutoTune(); });
+    contract_.submit([this] { runAutoTune(); });
 }
 
 void CurrentLoopWindow::runAutoTune() {
@@ -292,67 +300,49 @@ void CurrentLoopWindow::runAutoTune() {
         values_.GainKi = *gains.ki;
         entries_[kKiEntry]->setText(QString::number(*gains.ki));
     }
-    closeWindow(); // takes effect once this job has ended
+    contract_.closeWindow(); // takes effect once this job has ended
 }
 
 // --- Closing ---
 
-void CurrentLoopWindow::closeEvent(QCloseEvent* event) {
-    if (work_.postponeClose()) {
-        event->ignore();
-        return;
-    }
-    if (unloaded_) {
-        event->accept();
-        return;
-    }
-    // The end of the test mode is drive work of its own; the close completes once it has run,
-    // whatever its outcome.
-    unload();
-    event->ignore();
-}
-
-void CurrentLoopWindow::unload() {
+// The end of the test mode is drive work of its own: the close takes effect once it has run,
+// whatever its outcome.
+WindowContract::CloseVerdict CurrentLoopWindow::unload() {
+    if (unloaded_)
+        return WindowContract::CloseVerdict::Now;
     leaving_ = true;
-    work_.submit([this] { endTest(); });
-    work_.postponeClose();
+    releaseFlags();
+    unloaded_ = true;
+    dataSource_->stop();
+    contract_.submitLastWork([this] { endTest(); });
+    return contract_.busy() ? WindowContract::CloseVerdict::Later
+                            : WindowContract::CloseVerdict::Now;
 }
 
 void CurrentLoopWindow::endTest() {
-    state_.WindowOpenFlags(kOwnFlag) = false;
-    state_.ToolWindowOpen = false;
     if (CurrentLoopTransactions(state_.link()).endTest()) {
         if (variant_.idleAfterClose)
             showIdle();
     } else {
-        giveUp();
+        contract_.giveUp();
     }
-    dataSource_->stop();
-    unloaded_ = true;
 }
 
-void CurrentLoopWindow::closeWindow() {
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        frame->close();
-    else
-        close();
+void CurrentLoopWindow::releaseFlags() {
+    if (!flagsHeld_)
+        return;
+    flagsHeld_ = false;
+    state_.WindowOpenFlags(kOwnFlag) = false;
+    state_.ToolWindowOpen = false;
 }
 
 // --- Give-up and status ---
 
-void CurrentLoopWindow::giveUp() {
-    const LinkVariant& link = *state_.variant().link;
-    state_.tell(link.failureMessage, link.failureTitle);
+void CurrentLoopWindow::givingUp() {
     state_.setTuningIdle(true);
     if (variant_.idleAfterGiveUp)
         showIdle();
-    setEnabled(false);
     dataSource_->stop();
-    work_.discard(); // nothing is retried later
-}
-
-bool CurrentLoopWindow::inTransfer() const {
-    return !work_.idle() || state_.linkBusy();
 }
 
 void CurrentLoopWindow::showBusy() {

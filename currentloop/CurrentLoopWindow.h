@@ -2,7 +2,7 @@
 
 #include "PlotZoom.h"
 #include "StepTest.h"
-#include "link/DriveWorkQueue.h"
+#include "shell/WindowContract.h"
 
 #include <QWidget>
 
@@ -22,9 +22,9 @@ struct CurrentLoopVariant;
 // itself. The window reads both gains when it opens and ends the drive's test mode when it closes.
 //
 // All of its drive work (the reads as it opens, Start, Enter in a gain entry, "auto" and the end
-// of the test as it closes) runs as jobs of its own handle on the program's drive-work queue, and
-// a give-up runs inside the job that gave up. Enter is held off while the drive is in use; a close
-// waits until the window's work has ended, and then still ends the test mode.
+// of the test as it closes) runs as jobs under the window contract, in turn: Enter during a Start
+// writes its gain after the Start. A close waits until the window's work has ended, and then
+// still ends the test mode.
 class CurrentLoopWindow : public QWidget {
     Q_OBJECT
 public:
@@ -36,7 +36,6 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
@@ -49,14 +48,13 @@ private:
     void writeGain(quint16 address, float value);
     void autoTune();
     void runAutoTune();
-    void unload();
+    WindowContract::CloseVerdict unload();
     void endTest();
-    void giveUp();
+    void releaseFlags();
+    void givingUp();
 
-    bool inTransfer() const;
     void showBusy();
     void showIdle();
-    void closeWindow();
 
     void plotButtonDown(int button, QPointF at);
     void plotMouseMoved(int buttons, QPointF at);
@@ -65,7 +63,7 @@ private:
     ShellState& state_;
     const CurrentLoopVariant& variant_;
     CurrentLoopValues& values_;
-    DriveWork work_;
+    WindowContract contract_;
 
     QLineEdit* entries_[3] = {};
     QPushButton* start_ = nullptr;
@@ -76,8 +74,9 @@ private:
     StepRecord record_;
     PlotZoom zoom_;
 
-    bool leaving_ = false;  // "auto" or a close has begun the window's end: no new drive work
-    bool unloaded_ = false; // the test mode has been ended: the window may close
+    bool leaving_ = false;   // "auto" or a close has begun the window's end: no new drive work
+    bool unloaded_ = false;  // the end of the test mode has been asked for: the window may close
+    bool flagsHeld_ = false; // WindowOpenFlags(1) and ToolWindowOpen are set by this window
 };
 
 } // namespace kiro

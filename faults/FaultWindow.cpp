@@ -4,10 +4,11 @@
 #include "FaultsVariant.h"
 #include "link/DriveLink.h"
 #include "link/LinkClock.h"
+#include "link/RegisterMap.h"
+#include "link/WriteKey.h"
 #include "shell/ShellState.h"
 #include "shell/Twips.h"
 
-#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -45,19 +46,19 @@ QString name(const char* control, int index) {
 } // namespace
 
 FaultWindow::FaultWindow(ShellState& state, const FaultsVariant& layout, QWidget* parent)
-    : QWidget(parent), state_(state), layout_(layout), work_(state.work(), this) {
+    : QWidget(parent), state_(state), layout_(layout), contract_(state, *this) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(kCaption);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     connect(Timer1, &QTimer::timeout, this, &FaultWindow::blink);
-    // A close that waited for the window's work is carried out now; the reading that ended the
-    // work came after it and does not make it a close to refuse.
-    connect(&work_, &DriveWork::closeDue, this, [this] {
-        BlinkBusy = false;
-        closeFrame();
+    contract_.setCloseRule([this] { return judgeClose(); });
+    connect(&contract_, &WindowContract::closing, this, [this] {
+        Timer1->stop();
+        state_.ToolWindowOpen = false;
     });
+    connect(&contract_, &WindowContract::givingUp, Timer1, &QTimer::stop);
 
     buildGrid();
     buildButtons();
@@ -67,7 +68,7 @@ FaultWindow::FaultWindow(ShellState& state, const FaultsVariant& layout, QWidget
     placeWindow();
     state_.ToolWindowOpen = true;
     BlinkBusy = true;
-    work_.submit([this] { load(); });
+    contract_.submit([this] { load(); });
 }
 
 FaultWindow::~FaultWindow() {
@@ -177,8 +178,8 @@ void FaultWindow::buildButtons() {
         const FaultClear command = commands[index];
         // A second click on the same button while its clear waits asks for nothing more.
         connect(button, &QPushButton::clicked, this, [this, command] {
-            work_.submit(QStringLiteral("clear %1").arg(int(command)),
-                         [this, command] { clear(command); });
+            contract_.submit(WriteKey::ofCommand(reg::FaultClear, quint16(command)),
+                             [this, command] { clear(command); });
         });
         Command1[size_t(index)] = button;
     }
@@ -198,12 +199,16 @@ void FaultWindow::load() {
     placeWindow();
     state_.ToolWindowOpen = true;
     BlinkBusy = true;
-    const std::optional<FaultWords> words = ReadFaultWords(work_.link());
+    const std::optional<FaultWords> words = ReadFaultWords(contract_.link());
     if (!words) {
-        giveUp();
+        contract_.giveUp();
         return;
     }
-    showWords(*words);
+    showLoaded(*words);
+}
+
+void FaultWindow::showLoaded(const FaultWords& words) {
+    showWords(words);
     Timer1->start(kBlinkIntervalMs);
 }
 
@@ -217,6 +222,11 @@ void FaultWindow::showWords(const FaultWords& words) {
 }
 
 void FaultWindow::blink() {
+    // A close put off until this tick.
+    if (contract_.closePending() && !contract_.busy()) {
+        closeNow();
+        return;
+    }
     // Inside a transaction's wait, this window's or another's, a tick would only stretch it; the
     // next tick comes soon enough.
     if (state_.linkBusy())
@@ -232,6 +242,7 @@ void FaultWindow::blink() {
 
 void FaultWindow::blinkColumn0() {
     BlinkBusy = true;
+    blinking_ = true;
     LinkClock& clock = state_.link().clock();
     const QPointer<FaultWindow> alive(this);
     for (int index = 0; index < kIndicatorsPerColumn; ++index) {
@@ -245,62 +256,45 @@ void FaultWindow::blinkColumn0() {
                 return;
             indicator->setVisible(shown);
             if (closed())
-                return; // by a close request that was not refused
+                return;
         }
-        if (!BlinkBusy) {
+        if (contract_.closePending()) {
             // A close request came while the indicator was dark: now the window may go.
-            Timer1->stop();
-            closeFrame();
+            blinking_ = false;
+            closeNow();
             return;
         }
     }
+    blinking_ = false;
     BlinkBusy = false;
     if (Timer1->isActive())
         Timer1->start(); // a whole interval between the end of a tick and the next one
 }
 
 void FaultWindow::clear(FaultClear which) {
-    if (ClearFaults(work_.link(), which))
-        load();
+    BlinkBusy = true;
+    if (const std::optional<FaultWords> words = ClearFaultsAndRead(contract_.link(), which))
+        showLoaded(*words);
     else
-        giveUp();
+        contract_.giveUp(); // a clear asked for meanwhile would only fail again
 }
 
-void FaultWindow::giveUp() {
-    work_.discard(); // a clear asked for meanwhile would only fail again
-    const LinkVariant& link = state_.link().variant();
-    state_.tell(link.failureMessage, link.failureTitle);
-    setEnabled(false);
+// Judged when a close would take effect. The first request while BlinkBusy is put off: a blink
+// under way closes the window once its indicator is lit again, and the blink due after a reading
+// closes it as it starts. A request made again meanwhile, or one that waited for the window's
+// work, goes through.
+WindowContract::CloseVerdict FaultWindow::judgeClose() {
+    if (contract_.closePending())
+        return WindowContract::CloseVerdict::Now;
+    if (BlinkBusy && (blinking_ || Timer1->isActive()))
+        return WindowContract::CloseVerdict::Later;
+    return WindowContract::CloseVerdict::Now;
+}
+
+void FaultWindow::closeNow() {
+    BlinkBusy = false;
     Timer1->stop();
-}
-
-void FaultWindow::closeFrame() {
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        frame->close();
-    else
-        close();
-}
-
-void FaultWindow::closeEvent(QCloseEvent* event) {
-    // Asked again after it has closed (the main window closing every frame it still lists).
-    if (closed()) {
-        event->accept();
-        return;
-    }
-    if (work_.postponeClose()) {
-        event->ignore();
-        return;
-    }
-    // With no work of the window left: refused once while BlinkBusy; a blink tick that is
-    // waiting closes the window after its indicator is lit again.
-    if (BlinkBusy) {
-        BlinkBusy = false;
-        event->ignore();
-        return;
-    }
-    Timer1->stop();
-    state_.ToolWindowOpen = false;
-    event->accept();
+    contract_.closeWindow();
 }
 
 } // namespace kiro

@@ -2,7 +2,7 @@
 
 #include "FaultTransactions.h"
 #include "FaultWord.h"
-#include "link/DriveWorkQueue.h"
+#include "shell/WindowContract.h"
 
 #include <QWidget>
 #include <array>
@@ -24,10 +24,11 @@ struct FaultsVariant;
 // Blinking never talks to the drive and holds it for nobody: the dark time of an indicator is a
 // wait that lets events run, any window's drive work included.
 //
-// Closing: a close asked for while the window's work runs or waits takes effect when that work
-// has ended. Any other close while BlinkBusy (from a reading until the first blink after it has
-// ended, and during every blink) is refused once; a blink that is waiting then closes the window
-// itself, after the indicator it has darkened is lit again.
+// Closing follows the window contract: a close asked for while the window's work runs or waits
+// takes effect when that work has ended. A close while BlinkBusy (from a reading until the first
+// blink after it has ended, and during every blink) is put off, never forgotten: the blink that
+// is waiting closes the window after the indicator it has darkened is lit again, or the next
+// blink closes it as it starts.
 class FaultWindow : public QWidget {
     Q_OBJECT
 public:
@@ -37,32 +38,30 @@ public:
     static constexpr int kBlinkIntervalMs = 200;
     static constexpr int kDarkMs = 200;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void buildGrid();
     void buildButtons();
     void placeWindow();
     void load();
+    void showLoaded(const FaultWords& words);
     void showWords(const FaultWords& words);
     void blink();
     void blinkColumn0();
     void clear(FaultClear which);
-    void giveUp();
-    void closeFrame();
-    // A close that has been let through hides the window; it is deleted a moment later.
-    bool closed() const { return isHidden(); }
+    WindowContract::CloseVerdict judgeClose();
+    void closeNow();
+    bool closed() const { return contract_.closed(); }
 
     ShellState& state_;
     const FaultsVariant& layout_;
-    DriveWork work_;
+    WindowContract contract_;
     std::array<FaultIndicator*, kIndicatorCount> Shape1{};
     std::array<QPushButton*, 2> Command1{};
     QTimer* Timer1 = nullptr;
 
     // True while the reading or a blink runs, and after a reading until the first blink has ended.
     bool BlinkBusy = false;
+    bool blinking_ = false; // a blink tick is under way (in the dark time of an indicator)
 };
 
 } // namespace kiro

@@ -3,7 +3,6 @@
 #include "DriveLink.h"
 
 #include <QAbstractEventDispatcher>
-#include <QPointer>
 #include <QThread>
 
 namespace kiro {
@@ -28,17 +27,35 @@ bool DriveWorkQueue::linkInUse() const {
     return running() || link_.busy();
 }
 
-void DriveWorkQueue::enqueue(DriveWork* owner, const QString& key, Job job) {
+void DriveWorkQueue::enqueue(DriveWork* owner, const QString& key, Job job, bool evenIfLinkLost) {
+    if (linkLost_ && !evenIfLinkLost) {
+        // Told once already: the window gives up without a word, after the handler that asked.
+        QMetaObject::invokeMethod(owner, &DriveWork::linkLost, Qt::QueuedConnection);
+        return;
+    }
+    // The last action wins, in the last place: an earlier job of another key that writes
+    // something the replaced one did not must not run after it.
     if (!key.isEmpty()) {
-        for (Waiting& waiting : waiting_) {
-            if (waiting.owner == owner && waiting.key == key) {
-                waiting.job = std::move(job);
-                return;
-            }
-        }
+        waiting_.removeIf([owner, &key](const Waiting& waiting) {
+            return waiting.owner == owner && waiting.key == key;
+        });
     }
     waiting_.append({owner, key, std::move(job)});
     scheduleStart();
+}
+
+void DriveWorkQueue::loseLink(DriveWork* failing) {
+    linkLost_ = true;
+    QList<DriveWork*> others;
+    for (const Waiting& waiting : std::as_const(waiting_)) {
+        if (waiting.owner != failing && !others.contains(waiting.owner))
+            others.append(waiting.owner);
+    }
+    waiting_.clear();
+    for (DriveWork* owner : others) {
+        QMetaObject::invokeMethod(owner, &DriveWork::linkLost, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(owner, &DriveWork::workEnded, Qt::QueuedConnection);
+    }
 }
 
 void DriveWorkQueue::forget(DriveWork* owner) {
@@ -118,16 +135,13 @@ void DriveWork::submit(const QString& key, Job job) {
     queue_.enqueue(this, key, std::move(job));
 }
 
-bool DriveWork::submitUnlessBusy(const QString& key, Job job) {
-    if (queue_.linkInUse())
-        return false;
-    submit(key, std::move(job));
-    return true;
+void DriveWork::submitEvenIfLinkLost(Job job) {
+    queue_.enqueue(this, QString(), std::move(job), true);
 }
 
-void DriveWork::discard() {
-    queue_.waiting_.removeIf(
-        [this](const DriveWorkQueue::Waiting& waiting) { return waiting.owner == this; });
+void DriveWork::giveUp() {
+    dropWaiting();
+    queue_.loseLink(this);
     if (running())
         return; // the end of the running job tells
     // Whoever waits for this work to end hears it after the handler that gave up has returned.
@@ -136,22 +150,14 @@ void DriveWork::discard() {
         QMetaObject::invokeMethod(&queue_, &DriveWorkQueue::settled, Qt::QueuedConnection);
 }
 
-bool DriveWork::postponeClose() {
-    if (idle())
-        return false;
-    closePostponed_ = true;
-    return true;
+void DriveWork::dropWaiting() {
+    queue_.waiting_.removeIf(
+        [this](const DriveWorkQueue::Waiting& waiting) { return waiting.owner == this; });
 }
 
 void DriveWork::workEnded() {
-    if (!idle())
-        return;
-    QPointer<DriveWork> self(this);
-    emit settled();
-    if (self && closePostponed_) {
-        closePostponed_ = false;
-        emit closeDue();
-    }
+    if (idle())
+        emit settled();
 }
 
 } // namespace kiro

@@ -36,6 +36,13 @@ public:
     // The drive is in use: a job runs, or the link is inside a transaction of its own.
     bool linkInUse() const;
 
+    // A transaction has given up on the drive: the link is in doubt until the port is opened
+    // again. Work submitted meanwhile is not run; its window gives up without a word, since the
+    // user has been told once already.
+    bool linkLost() const { return linkLost_; }
+    // The port has been opened again: work runs as before.
+    void startAfresh() { linkLost_ = false; }
+
 signals:
     // The queue has run empty: nothing runs and nothing waits.
     void settled();
@@ -49,7 +56,8 @@ private:
         Job job;
     };
 
-    void enqueue(DriveWork* owner, const QString& key, Job job);
+    void enqueue(DriveWork* owner, const QString& key, Job job, bool evenIfLinkLost = false);
+    void loseLink(DriveWork* failing);
     void forget(DriveWork* owner);
     bool hasWaiting(const DriveWork* owner) const;
     void scheduleStart();
@@ -62,11 +70,12 @@ private:
     bool jobRunning_ = false;
     DriveWork* running_ = nullptr; // the owner of the running job, while it lives
     bool startPosted_ = false;
+    bool linkLost_ = false;
     QMetaObject::Connection topLevelWatch_;
 };
 
 // A window's handle on the queue. Everything the window has submitted belongs to it: whether the
-// window's work runs or waits, the close that must wait for it, the work it drops on giving up.
+// window's work runs or waits, and the work that goes when the link gives up.
 class DriveWork : public QObject {
     Q_OBJECT
 public:
@@ -78,38 +87,36 @@ public:
     DriveWorkQueue& queue() const { return queue_; }
     DriveLink& link() const { return queue_.link(); }
 
-    // Queues a job. A job of this handle that waits under the same key is replaced by the new
-    // one, in its place (a slider's last position wins); an empty key never replaces anything.
+    // Queues a job behind everything submitted before it. The key names what the job writes
+    // (a register, or some of its bits): a job of this handle that still waits under the same
+    // key is dropped, so that the user's last action is what the drive ends with, whichever
+    // control it came from. An empty key replaces nothing.
     void submit(const QString& key, Job job);
     void submit(Job job) { submit(QString(), std::move(job)); }
-    // Input held off while the drive is in use: dropped then (false), queued otherwise.
-    bool submitUnlessBusy(const QString& key, Job job);
+    // Work that is tried even while the link is in doubt: the end of a test mode as a window
+    // closes, which leaves the drive safe if it answers again.
+    void submitEvenIfLinkLost(Job job);
 
     bool running() const { return queue_.jobRunning_ && queue_.running_ == this; }
     bool waiting() const { return queue_.hasWaiting(this); }
     bool idle() const { return !running() && !waiting(); }
 
-    // Forgets the jobs that wait: the window has given up on the drive.
-    void discard();
-
-    // The one close rule of the windows: a close asked for while this handle's work runs or
-    // waits takes effect when that work has ended. True when the close has to wait; closeDue()
-    // follows once the work has ended.
-    bool postponeClose();
-    bool closePostponed() const { return closePostponed_; }
+    // A transaction of this handle's work has given up on the drive: every window's waiting
+    // work goes, and the other windows that had work waiting hear of it through linkLost().
+    void giveUp();
 
 signals:
     // This handle's work has all ended.
     void settled();
-    // A postponed close may now be carried out.
-    void closeDue();
+    // Another window's transaction gave up while this handle had work waiting, or work was
+    // submitted after that: the work is gone and will not run.
+    void linkLost();
 
 private:
     friend class DriveWorkQueue;
     void workEnded();
+    void dropWaiting();
 
     DriveWorkQueue& queue_;
-    bool closePostponed_ = false;
 };
-
 } // namespace kiro

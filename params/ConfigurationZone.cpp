@@ -2,11 +2,13 @@
 
 #include "DriveParams.h"
 #include "EntryKeys.h"
+#include "InputConfigurationBits.h"
 #include "ParameterWindow.h"
 #include "ParamsVariant.h"
 #include "TextValue.h"
 #include "link/DriveLink.h"
 #include "link/RegisterMap.h"
+#include "link/WriteKey.h"
 #include "shell/FocusMoves.h"
 #include "shell/ShellState.h"
 #include "shell/Twips.h"
@@ -82,7 +84,7 @@ void ConfigurationZone::buildEntries() {
         entries_[entry.index] = box;
         const int index = entry.index;
         new EntryKeys(box, [this, index, box](const EntrySnapshot& committed) {
-            window_.submit(box->objectName(),
+            window_.submit(WriteKey::of(entryAt(window_.table(), index).reg),
                            [this, index, committed] { commitEntry(index, committed); });
         });
     }
@@ -131,7 +133,7 @@ bool ConfigurationZone::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn && IsUserFocusMove(*static_cast<QFocusEvent*>(event))) {
         for (int option = 0; option < 6; ++option) {
             if (watched == options_[option]) {
-                window_.submit(QStringLiteral("Frame2_%1").arg(option / 2),
+                window_.submit(WriteKey::ofBits(reg::InputConfiguration, kGroups[option / 2].mask),
                                [this, option] { writeInputBit(option); });
             }
         }
@@ -201,8 +203,7 @@ void ConfigurationZone::writeInputBit(int option) {
     window_.showBusy();
     window_.setCanClose(false);
     float& slot = window_.params()[window_.table().inputConfigurationSlot];
-    long bits = std::lround(slot);
-    bits = set ? (bits | kGroups[group].mask) : (bits & ~long(kGroups[group].mask));
+    const quint16 bits = WithInputBit(quint16(std::lround(slot)), kGroups[group].mask, set);
     slot = float(bits);
     if (!window_.drive().write(reg::InputConfiguration, float(bits), ParamsTransactions::kAttempts,
                                ParamsTransactions::Settle::Wait)) {
@@ -232,7 +233,7 @@ void ConfigurationZone::filterClicked(Qt::CheckState state) {
         return; // only the window's own design state is greyed
     const bool enabled = state == Qt::Checked;
     filter_->setText(enabled ? kFilterOn : kFilterOff);
-    window_.submit(QStringLiteral("Check2"), [this, enabled] { writeFilter(enabled); });
+    window_.submit(WriteKey::of(reg::PulseFilterEnable), [this, enabled] { writeFilter(enabled); });
 }
 
 void ConfigurationZone::writeFilter(bool enabled) {

@@ -1,10 +1,12 @@
 #include "InternalTestZone.h"
 
 #include "EntryKeys.h"
+#include "GeneratorRun.h"
 #include "ParameterWindow.h"
 #include "ParamsVariant.h"
 #include "TextValue.h"
 #include "link/RegisterMap.h"
+#include "link/WriteKey.h"
 #include "shell/Twips.h"
 
 #include <QCheckBox>
@@ -24,7 +26,6 @@ constexpr int kSliderHeightTwips = 315;
 constexpr int kSpeedMinimum = 10;
 constexpr int kSpeedMaximum = 6000;
 constexpr int kSpeedTicks = 500;
-constexpr int kStrokeScale = 100; // the drive counts the stroke in hundredths of a revolution
 // Repeat count and dwell time have no limits of their own, but must fit a register.
 const RangeRule kRegisterWord = RangeRule::within(0, 65535);
 
@@ -84,7 +85,7 @@ void InternalTestZone::addEntry(const ParamsVariant::TestEntry& entry) {
     }
     const quint16 address = *entry.reg;
     new EntryKeys(box, [this, address, box](const EntrySnapshot& committed) {
-        window_.submit(box->objectName(),
+        window_.submit(WriteKey::of(address),
                        [this, address, committed] { writeJog(address, committed); });
     });
 }
@@ -136,10 +137,12 @@ void InternalTestZone::buildButtons(const ParamsVariant::Generator& layout) {
     stop_->setGeometry(rectOf(layout.buttonsTwips, layout.buttonSizeTwips));
     stop_->setEnabled(false);
     stop_->hide();
+    // Start and stop both end in the run command: the last of them is what the drive gets.
+    const QString runKey = WriteKey::of(reg::GeneratorRun);
     connect(start_, &QPushButton::clicked, this,
-            [this] { window_.submit(start_->objectName(), [this] { start(); }); });
+            [this, runKey] { window_.submit(runKey, [this] { start(); }); });
     connect(stop_, &QPushButton::clicked, this,
-            [this] { window_.submit(stop_->objectName(), [this] { stop(); }); });
+            [this, runKey] { window_.submit(runKey, [this] { stop(); }); });
 }
 
 void InternalTestZone::showJogReadBack(int index, quint16 value) {
@@ -187,9 +190,7 @@ void InternalTestZone::writeJog(quint16 address, const EntrySnapshot& committed)
 }
 
 void InternalTestZone::userMovedSpeed(int value) {
-    if (!window_.accepting())
-        return;
-    window_.submit(speed_->objectName(), [this, value] { writeSpeed(value); });
+    window_.submit(WriteKey::of(reg::GeneratorSpeed), [this, value] { writeSpeed(value); });
 }
 
 void InternalTestZone::writeSpeed(int value) {
@@ -221,17 +222,14 @@ void InternalTestZone::start() {
     window_.showBusy();
     window_.setCanClose(false);
     showRunning(true);
-    const double stroke = LeadingNumber(entries_.value(4)->text()) * kStrokeScale;
-    const std::pair<quint16, double> steps[] = {
-        {reg::GeneratorReciprocating, reciprocating_->isChecked() ? 1 : 0},
-        {reg::GeneratorForward, forward_->isChecked() ? 1 : 0},
-        {reg::GeneratorRepeats, count},
-        {reg::GeneratorStroke, stroke},
-        {reg::GeneratorDwellMs, dwell},
-        {reg::GeneratorSpeed, speed_->value()},
-        {reg::GeneratorRun, 1},
-    };
-    for (const auto& [address, value] : steps)
+    GeneratorSettings settings;
+    settings.reciprocating = reciprocating_->isChecked();
+    settings.forward = forward_->isChecked();
+    settings.repeats = count;
+    settings.strokeRevolutions = LeadingNumber(entries_.value(4)->text());
+    settings.dwellMs = dwell;
+    settings.speed = speed_->value();
+    for (const auto& [address, value] : GeneratorStartWrites(settings))
         if (!writeStep(address, value))
             return;
     window_.setCanClose(true);

@@ -14,7 +14,6 @@
 #include "shell/Variant.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -31,7 +30,7 @@ constexpr int kFacePoints = 8;
 
 ParameterWindow::ParameterWindow(ShellState& state, QWidget* parent)
     : QWidget(parent), state_(state), table_(ParamsVariant::of(state.variant())),
-      drive_(state.link()), params_(DriveParams::of(state)), work_(state.work(), this) {
+      drive_(state.link()), params_(DriveParams::of(state)), contract_(state, *this) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kCaption);
     // The places in twips were laid out for an eight-point face.
@@ -43,7 +42,15 @@ ParameterWindow::ParameterWindow(ShellState& state, QWidget* parent)
     const ParamsVariant::FramePlace& lowest = table_.frames[4];
     size_ = twips::toPixels(QSize(width, lowest.topTwips + lowest.heightTwips + kMarginTwips));
     resize(size_);
-    connect(&work_, &DriveWork::closeDue, this, &ParameterWindow::closeAsAsked);
+    contract_.setCloseRule([this] { return judgeClose(); });
+    connect(&contract_, &WindowContract::closing, this, &ParameterWindow::releaseFlags);
+    connect(&contract_, &WindowContract::givingUp, this, [this] {
+        if (slidersGaveUp_)
+            return; // CanClose and the lamp stay as they are
+        canClose_ = true;
+        if (table_.idleAfterFailure)
+            showIdle();
+    });
 }
 
 ParameterWindow::~ParameterWindow() {
@@ -67,13 +74,8 @@ void ParameterWindow::buildFrames() {
     }
 }
 
-void ParameterWindow::submit(const QString& key, DriveWork::Job job) {
-    if (!accepting())
-        return;
-    work_.submit(key, [this, job = std::move(job)] {
-        if (!givenUp_)
-            job();
-    });
+void ParameterWindow::submit(const QString& key, WindowContract::Job job) {
+    contract_.submit(key, std::move(job));
 }
 
 void ParameterWindow::showBusy() {
@@ -94,28 +96,13 @@ QString ParameterWindow::noticeTitle() const {
     return state_.variant().noticeTitle;
 }
 
-void ParameterWindow::tellLinkFailure() {
-    const LinkVariant& link = *state_.variant().link;
-    tell(link.failureMessage, link.failureTitle);
-}
-
 void ParameterWindow::giveUp() {
-    tellLinkFailure();
-    canClose_ = true;
-    if (table_.idleAfterFailure)
-        showIdle();
-    disableForGood();
+    contract_.giveUp();
 }
 
 void ParameterWindow::giveUpFromSlider() {
-    tellLinkFailure();
-    disableForGood();
-}
-
-void ParameterWindow::disableForGood() {
-    givenUp_ = true;
-    work_.discard();
-    setEnabled(false);
+    slidersGaveUp_ = true;
+    contract_.giveUp();
 }
 
 void ParameterWindow::load() {
@@ -173,30 +160,12 @@ void ParameterWindow::chooseFirstFocus() {
     }
 }
 
-void ParameterWindow::closeEvent(QCloseEvent* event) {
-    // The one close rule of the tool windows: work of the window that runs or waits is carried
-    // out first, and the close takes effect when it has ended.
-    if (work_.postponeClose()) {
-        event->ignore();
-        return;
-    }
-    // The window's own rules then judge the close as it takes effect.
+// The window's own rules, judged as the close takes effect (its work has ended by then): the
+// reminder of a generator still running, and CanClose, which a write in progress holds False.
+WindowContract::CloseVerdict ParameterWindow::judgeClose() {
     if (internalTest_->stopShown())
         tell(kGeneratorStillRunning);
-    if (!canClose_) {
-        event->ignore();
-        return;
-    }
-    closing_ = true;
-    releaseFlags();
-    event->accept();
-}
-
-void ParameterWindow::closeAsAsked() {
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        frame->close();
-    else
-        close();
+    return canClose_ ? WindowContract::CloseVerdict::Now : WindowContract::CloseVerdict::Later;
 }
 
 void ParameterWindow::releaseFlags() {

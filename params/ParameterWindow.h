@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ParamsTransactions.h"
-#include "link/DriveWorkQueue.h"
+#include "shell/WindowContract.h"
 
 #include <QWidget>
 #include <array>
@@ -18,8 +18,8 @@ struct ParamsVariant;
 // "参数设定" (Form3): the drive's own parameters, read back when the window opens and written at
 // once whenever the user changes one. The window is four zones in five frames; it keeps the
 // state they share (CanClose, the lamp, giving up on the drive) and hands all their drive work
-// to the program's drive-work queue through its own handle, so that input arriving while a
-// transaction waits runs after it instead of colliding with it.
+// to the window contract, so that input arriving while a transaction waits runs after it instead
+// of colliding with it, and the drive ends with the user's last action.
 class ParameterWindow : public QWidget {
     Q_OBJECT
 public:
@@ -39,12 +39,12 @@ public:
     ResonanceZone& resonance(int zone) const { return *resonance_.at(std::size_t(zone - 1)); }
     InternalTestZone& internalTest() const { return *internalTest_; }
 
-    // Drive work of an event handler, run as a job of the window after the handler has returned
-    // (a job of the same key that still waits is replaced by this one). Nothing is taken or run
-    // once the window has given up on the drive.
-    void submit(const QString& key, DriveWork::Job job);
-    bool accepting() const { return !givenUp_ && !closing_; }
-    bool givenUp() const { return givenUp_; }
+    // Drive work of an event handler, run as a job of the window after the handler has returned.
+    // The key names what the job writes (WriteKey): a job of the same key that still waits is
+    // dropped for this one. Nothing is taken or run once the window has given up on the drive.
+    void submit(const QString& key, WindowContract::Job job);
+    bool accepting() const { return contract_.accepting(); }
+    bool givenUp() const { return contract_.givenUp(); }
 
     bool CanClose() const { return canClose_; }
     void setCanClose(bool canClose) { canClose_ = canClose; }
@@ -66,32 +66,26 @@ public:
     QSize sizeHint() const override { return size_; }
     QSize minimumSizeHint() const override { return size_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void buildFrames();
-    void tellLinkFailure();
-    void disableForGood();
+    WindowContract::CloseVerdict judgeClose();
     void readBack();
     void keepOutOfSight();
     void appear();
     void chooseFirstFocus();
-    void closeAsAsked();
     void releaseFlags();
 
     ShellState& state_;
     const ParamsVariant& table_;
     ParamsTransactions drive_;
     DriveParams& params_;
-    DriveWork work_;
+    WindowContract contract_;
     ConfigurationZone* configuration_ = nullptr;
     std::array<ResonanceZone*, 3> resonance_{};
     InternalTestZone* internalTest_ = nullptr;
     QSize size_;
     bool canClose_ = true;
-    bool givenUp_ = false;
-    bool closing_ = false;
+    bool slidersGaveUp_ = false;
     bool flagsHeld_ = false;
 };
 

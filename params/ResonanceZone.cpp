@@ -6,6 +6,7 @@
 #include "RangeRule.h"
 #include "TextValue.h"
 #include "link/RegisterMap.h"
+#include "link/WriteKey.h"
 #include "shell/Twips.h"
 
 #include <QLabel>
@@ -97,7 +98,7 @@ void ResonanceZone::buildSliderRow(Slider slider) {
     connect(bar, &QSlider::valueChanged, this,
             [this, slider](int value) { userMovedSlider(slider, value); });
     keys_[slider] = new EntryKeys(box, [this, slider, box](const EntrySnapshot& committed) {
-        window_.submit(box->objectName(),
+        window_.submit(WriteKey::of(registerOf(slider)),
                        [this, slider, committed] { commitBox(slider, committed); });
     });
 }
@@ -160,7 +161,7 @@ void ResonanceZone::userMovedSlider(Slider slider, int value) {
     // The user's last position is what the drive gets, even when a read-back moved the slider
     // while this waited.
     const EntrySnapshot shown = keys_[slider]->snapshot();
-    window_.submit(sliders_[slider]->objectName(), [this, slider, value, shown] {
+    window_.submit(WriteKey::of(registerOf(slider)), [this, slider, value, shown] {
         showOnSlider(slider, value, shown);
         writeSlider(slider, value);
     });

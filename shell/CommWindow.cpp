@@ -7,7 +7,6 @@
 #include "link/LinkTest.h"
 #include "link/SerialPort.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -56,13 +55,15 @@ QPixmap connectorPicture() {
 } // namespace
 
 CommWindow::CommWindow(ShellState& state, QWidget* parent)
-    : QWidget(parent), state_(state), work_(state.work(), this) {
+    : QWidget(parent), state_(state), contract_(state, *this) {
     setObjectName(QStringLiteral("Form2"));
-    connect(&work_, &DriveWork::closeDue, this, &CommWindow::closeFrame);
-    connect(&work_, &DriveWork::settled, this, [this] {
+    connect(&contract_.work(), &DriveWork::settled, this, [this] {
         if (std::exchange(unloadDue_, false))
             unload();
     });
+    // The port is opened again from here: a link that gave up elsewhere leaves this window as it
+    // is, ready for that.
+    contract_.setLinkLossHandler([this] { openPort_->setEnabled(true); });
     setWindowTitle(kTitle);
     buildLists();
     layOut();
@@ -153,11 +154,12 @@ void CommWindow::showPortState(bool open) {
 }
 
 void CommWindow::openPortClicked() {
-    // A click that arrives while the drive is in use (a transaction of ours or of another window)
-    // must not start a second one on the same port.
-    if (!work_.idle() || !work_.submitUnlessBusy({}, [this] { togglePort(); }))
-        return;
+    // Carried out in turn, after any work of another window; the button waits meanwhile, so that
+    // one click is one change of the port.
+    if (!state_.portOpen())
+        state_.work().startAfresh(); // the user opens the port again: the link starts afresh
     openPort_->setEnabled(false);
+    contract_.submit(QStringLiteral("port"), [this] { togglePort(); });
 }
 
 void CommWindow::togglePort() {
@@ -198,13 +200,6 @@ void CommWindow::hideFrame() {
         hide();
 }
 
-void CommWindow::closeFrame() {
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        frame->close();
-    else
-        close();
-}
-
 void CommWindow::unload() {
     emit unloaded();
     if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
@@ -214,15 +209,6 @@ void CommWindow::unload() {
         setAttribute(Qt::WA_DeleteOnClose);
         close();
     }
-}
-
-void CommWindow::closeEvent(QCloseEvent* event) {
-    // Closing in the middle of the link test would pull the window out from under it.
-    if (work_.postponeClose()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
 }
 
 } // namespace kiro

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/DriveWorkQueue.h"
+#include "WindowContract.h"
 
 #include <QWidget>
 
@@ -26,9 +26,6 @@ signals:
     // After a successful opening qztune-x7 unloads the window; the main window forgets it then.
     void unloaded();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void buildLists();
     void layOut();
@@ -40,7 +37,6 @@ private:
     void openAndTest();
     void showPortState(bool open);
     void hideFrame();
-    void closeFrame();
     void unload();
 
     ShellState& state_;
@@ -49,7 +45,7 @@ private:
     QLabel* portLabel_ = nullptr;
     QLabel* baudLabel_ = nullptr;
     QPushButton* openPort_ = nullptr;
-    DriveWork work_;
+    WindowContract contract_;
     bool unloadDue_ = false;
 };
 

@@ -14,19 +14,23 @@ const QString kCommitFailed = QStringLiteral("通讯故障！");
 } // namespace
 
 void EepromCommit::run(ShellState& state, DriveWork& work) {
-    if (state.linkBusy())
-        return;
     if (!state.portOpen()) {
         state.tell(texts::kPortNotConfigured, texts::kLinkFailureTitle);
         return;
     }
-    work.submitUnlessBusy({}, [&state] {
+    // Asked twice before it ran, the drive stores its parameters once.
+    work.submit(QStringLiteral("EEPROM commit"), [&state, &work] {
         if (!EepromCommitSequence::run(state.link())) {
-            state.tell(kCommitFailed, kCommitFailed);
+            work.giveUp();
+            tellNotDone(state);
             return;
         }
         state.tell(kCommitDone, kCommitDoneTitle);
     });
+}
+
+void EepromCommit::tellNotDone(ShellState& state) {
+    state.tell(kCommitFailed, kCommitFailed);
 }
 
 } // namespace kiro

@@ -9,9 +9,11 @@ class ShellState;
 // they survive a power cycle. Twelve attempts; one message at the end either way.
 class EepromCommit {
 public:
-    // Submits the commit as a job of `work`. Ignored while the drive is in use with another
-    // transaction: the command would otherwise only run later, when the user no longer expects it.
+    // Submits the commit as a job of `work`, carried out in turn after any work that holds the
+    // drive. Refused only while the port is closed.
     static void run(ShellState& state, DriveWork& work);
+    // The commit did not happen: the link gave up before it could run.
+    static void tellNotDone(ShellState& state);
 };
 
 } // namespace kiro

@@ -59,10 +59,15 @@ MainWindow::MainWindow(ShellState& state, QWidget* parent)
 
     // Ending the program waits for the work of every window: it goes ahead once the queue has
     // run empty (after the windows' own closes that the work held back).
-    connect(&state_.work(), &DriveWorkQueue::settled, this, [this] {
+    const auto goOnEnding = [this] {
         if (closeWaiting_)
             QMetaObject::invokeMethod(this, &MainWindow::close, Qt::QueuedConnection);
-    });
+    };
+    connect(&state_.work(), &DriveWorkQueue::settled, this, goOnEnding);
+    // A window whose close its own rule put off (the fault window during a blink) closes later.
+    connect(&state_, &ShellState::windowClosed, this, goOnEnding);
+    // A command of this window that the link took along when it gave up elsewhere.
+    connect(&work_, &DriveWork::linkLost, this, [this] { EepromCommit::tellNotDone(state_); });
 
     // Ctrl+F4 closes the active tool window through the Close entry of its frame's system menu,
     // under the same rules as its close button; a shortcut of our own would only make the key
@@ -270,10 +275,18 @@ bool MainWindow::raiseIfOpen(QWidget* window) {
     return true;
 }
 
+bool MainWindow::deferWhileDriveInUse(const std::function<void()>& command) {
+    // A command given while the drive is in use is carried out in its turn, as a job of this
+    // window: a qztune-x7 communication window about to unload after opening is gone by then,
+    // and a tool window opens after the work that holds the drive.
+    if (!state_.linkBusy() || work_.running())
+        return false;
+    work_.submit([command] { command(); });
+    return true;
+}
+
 void MainWindow::showCommWindow() {
-    // While a transaction runs the window could do nothing anyway (its button ignores clicks),
-    // and a qztune-x7 window about to unload after opening must not be shown again.
-    if (state_.linkBusy() || raiseIfOpen(commWindow_))
+    if (deferWhileDriveInUse([this] { showCommWindow(); }) || raiseIfOpen(commWindow_))
         return;
     auto* window = new CommWindow(state_);
     commWindow_ = window;
@@ -286,7 +299,7 @@ void MainWindow::commitToEeprom() {
 }
 
 void MainWindow::openArchive() {
-    if (state_.linkBusy())
+    if (deferWhileDriveInUse([this] { openArchive(); }))
         return;
     if (!state_.portOpen()) {
         state_.tell(texts::kPortNotConfigured, texts::kLinkFailureTitle);
@@ -296,14 +309,13 @@ void MainWindow::openArchive() {
 }
 
 void MainWindow::openParameterTableDirectly() {
-    if (state_.linkBusy())
+    if (deferWhileDriveInUse([this] { openParameterTableDirectly(); }))
         return;
     showToolWindow(ToolWindow::ParameterTable);
 }
 
 void MainWindow::openExclusive(ToolWindow window) {
-    // The tool windows talk to the drive as they open: nothing opens while a transaction runs.
-    if (state_.linkBusy())
+    if (deferWhileDriveInUse([this, window] { openExclusive(window); }))
         return;
     if (!state_.portOpen()) {
         state_.tell(texts::kPortNotConfigured, texts::kLinkFailureTitle);
@@ -359,9 +371,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     for (QMdiSubWindow* frame : clientArea_->subWindowList()) {
         if (frame->close())
             continue;
-        // A window whose close has work of its own to do (or waits for it) closes when that work
-        // has ended, and the program with it; one that refuses by its own rule keeps it up.
-        closeWaiting_ = !state_.work().idle();
+        // A window whose close waits for work (its own, or the work its close does) or for its
+        // own rule closes later, and the program goes on ending then.
+        closeWaiting_ = true;
         event->ignore();
         return;
     }

@@ -78,12 +78,13 @@ private:
     void showContact();
     void exitProgram();
 
+    bool deferWhileDriveInUse(const std::function<void()>& command);
     void openExclusive(ToolWindow window);
     void showToolWindow(ToolWindow window);
     bool raiseIfOpen(QWidget* window);
 
     ShellState& state_;
-    DriveWork work_; // the shell's own drive work: the EEPROM commit
+    DriveWork work_; // the shell's own drive work: the EEPROM commit, commands given meanwhile
     QMdiArea* clientArea_ = nullptr;
     FrameMouse* frameMouse_ = nullptr;
     QToolBar* toolbar_ = nullptr;

@@ -69,10 +69,13 @@ public:
     // Told by the communication window, so that the main window can follow the port.
     void announcePortOpened() { emit portOpened(); }
     void announcePortClosed() { emit portClosed(); }
+    // Told by the windows' contract, so that an ending program can go on closing.
+    void announceWindowClosed() { emit windowClosed(); }
 
 signals:
     void portOpened();
     void portClosed();
+    void windowClosed();
 
 private:
     DriveLink& link_;

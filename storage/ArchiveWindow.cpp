@@ -9,13 +9,11 @@
 #include "shell/Variant.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -27,13 +25,12 @@ constexpr int kListHeight = 220;
 } // namespace
 
 ArchiveWindow::ArchiveWindow(ShellState& state, QWidget* parent)
-    : QWidget(parent), state_(state), work_(state.work(), this) {
+    : QWidget(parent), state_(state), contract_(state, *this) {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(archive_texts::kCaption);
     buildControls();
     layOut();
     move(0, 0);
-    connect(&work_, &DriveWork::closeDue, this, &ArchiveWindow::closeFrame);
 
     // The lists start where the program was started.
     const QString current = QDir::toNativeSeparators(QDir::currentPath());
@@ -110,7 +107,7 @@ void ArchiveWindow::layOut() {
 
 void ArchiveWindow::begin(Transfer transfer) {
     // One transfer at a time: the disabled window keeps a second one from being asked for.
-    if (!work_.idle())
+    if (contract_.busy())
         return;
     if (archivePath_.isEmpty()) {
         state_.tell(archive_texts::kChooseLocation, archive_texts::kChooseLocationTitle,
@@ -124,7 +121,7 @@ void ArchiveWindow::begin(Transfer transfer) {
     }
     lock(transfer == Transfer::Save ? archive_texts::kSaving : archive_texts::kWriting);
     // Another window's work may hold the drive: the transfer follows once it has ended.
-    work_.submit([this, transfer] { run(transfer); });
+    contract_.submit([this, transfer] { run(transfer); });
 }
 
 void ArchiveWindow::run(Transfer transfer) {
@@ -170,9 +167,7 @@ void ArchiveWindow::lock(const QString& caption) {
     setEnabled(false);
     // The hidden and disabled controls have given the focus up; the frame takes it, so that its
     // keys (Ctrl+F4) still reach the window while it works.
-    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (hadFocus && frame)
-        frame->setFocus(Qt::OtherFocusReason);
+    contract_.keepFocusOnFrame(hadFocus);
 }
 
 void ArchiveWindow::unlock() {
@@ -190,23 +185,6 @@ void ArchiveWindow::finish(const QString& message, const QString& title, Prompt:
     label1_->clear();
     state_.tell(message, title, icon);
     unlock();
-}
-
-void ArchiveWindow::closeFrame() {
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        frame->close();
-    else
-        close();
-}
-
-void ArchiveWindow::closeEvent(QCloseEvent* event) {
-    // Closing in the middle of a transfer would pull the window out from under it: the close
-    // takes effect once the transfer has ended.
-    if (work_.postponeClose()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
 }
 
 } // namespace kiro

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ArchiveTexts.h"
-#include "link/DriveWorkQueue.h"
 #include "link/Prompts.h"
+#include "shell/WindowContract.h"
 
 #include <QString>
 #include <QWidget>
@@ -34,9 +34,6 @@ public:
     // The archive path: always the text of the path box.
     const QString& ArchivePath() const { return archivePath_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     enum class Transfer { Save, Write };
 
@@ -51,10 +48,9 @@ private:
     // Shows the outcome and gives the window back to the user.
     void finish(const QString& message, const QString& title = archive_texts::kTransferTitle,
                 Prompt::Icon icon = Prompt::Icon::Information);
-    void closeFrame();
 
     ShellState& state_;
-    DriveWork work_;
+    WindowContract contract_;
     DriveList* drive1_ = nullptr;
     FolderList* dir1_ = nullptr;
     FileList* file1_ = nullptr;

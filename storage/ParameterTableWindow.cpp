@@ -11,11 +11,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -43,13 +41,12 @@ QPushButton* makeButton(const QString& name, const QString& caption, QWidget* pa
 
 ParameterTableWindow::ParameterTableWindow(ShellState& state, ParameterFileDialogs& dialogs,
                                            const QString& databasePath, QWidget* parent)
-    : QWidget(parent), state_(state), work_(state.work(), this), dialogs_(dialogs) {
+    : QWidget(parent), state_(state), contract_(state, *this), dialogs_(dialogs) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(t::kCaption);
     move(twips::toPixels(kPlaceTwips));
     buildControls();
     showHeadingsOnly();
-    connect(&work_, &DriveWork::closeDue, this, &ParameterTableWindow::closeWindow);
     if (!database_.open(databasePath))
         state_.tell(t::kDatabaseFailed, QString());
 }
@@ -142,12 +139,12 @@ void ParameterTableWindow::showHeadingsOnly() {
 bool ParameterTableWindow::mayStart() const {
     // One operation at a time: the locked window keeps a second one from being asked for, and a
     // window that gave up on the link starts nothing more.
-    return !gaveUp_ && work_.idle();
+    return contract_.accepting() && !contract_.busy();
 }
 
-void ParameterTableWindow::start(const QString& progress, DriveWork::Job job) {
+void ParameterTableWindow::start(const QString& progress, WindowContract::Job job) {
     lock(progress);
-    work_.submit(std::move(job));
+    contract_.submit(std::move(job));
 }
 
 void ParameterTableWindow::lock(const QString& progress) {
@@ -159,9 +156,7 @@ void ParameterTableWindow::lock(const QString& progress) {
     setEnabled(false);
     // The hidden and disabled controls have given the focus up; the frame takes it, so that its
     // keys (Ctrl+F4) still reach the window while it works.
-    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (hadFocus && frame)
-        frame->setFocus(Qt::OtherFocusReason);
+    contract_.keepFocusOnFrame(hadFocus);
 }
 
 void ParameterTableWindow::hideProgress() {
@@ -176,14 +171,6 @@ void ParameterTableWindow::unlock() {
         button->setEnabled(true);
 }
 
-void ParameterTableWindow::giveUp() {
-    // The link has failed: the window stays disabled and the user is asked to restart.
-    const LinkVariant& link = state_.link().variant();
-    gaveUp_ = true;
-    work_.discard();
-    state_.tell(link.failureMessage, link.failureTitle);
-}
-
 // --- Operations ----------------------------------------------------------------------------
 
 void ParameterTableWindow::readClicked() {
@@ -196,7 +183,7 @@ void ParameterTableWindow::readJob() {
     const auto values = ReadAllParameters(state_.link());
     if (!values) {
         // The table and the held set stay as they were.
-        giveUp();
+        contract_.giveUp();
         return;
     }
     held_.ParamValues = *values;
@@ -260,7 +247,7 @@ void ParameterTableWindow::commitAfterConfirmation() {
 
 void ParameterTableWindow::commitJob() {
     if (!CommitToEeprom(state_.link())) {
-        giveUp();
+        contract_.giveUp();
         return;
     }
     hideProgress();
@@ -280,15 +267,13 @@ void ParameterTableWindow::resetClicked() {
 }
 
 void ParameterTableWindow::resetJob() {
-    DriveLink& link = state_.link();
-    // Defaults that did not all arrive are not committed: the EEPROM keeps what it held.
-    const bool allWritten = WriteFactoryDefaults(link);
-    if (allWritten && !CommitToEeprom(link)) {
-        giveUp();
+    const FactoryReset outcome = ResetToFactoryDefaults(state_.link());
+    if (outcome == FactoryReset::CommitFailed) {
+        contract_.giveUp();
         return;
     }
     hideProgress();
-    state_.tell(allWritten ? t::kResetDone : t::kResetFailed, t::kPrompt);
+    state_.tell(outcome == FactoryReset::Done ? t::kResetDone : t::kResetFailed, t::kPrompt);
     unlock();
 }
 
@@ -322,20 +307,7 @@ void ParameterTableWindow::SaveParameterFile() {
 }
 
 void ParameterTableWindow::closeWindow() {
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        frame->close();
-    else
-        close();
-}
-
-void ParameterTableWindow::closeEvent(QCloseEvent* event) {
-    // Closing in the middle of a sequence would pull the window out from under it: the close
-    // takes effect once the sequence has ended.
-    if (work_.postponeClose()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
+    contract_.closeWindow();
 }
 
 // --- The table -------------------------------------------------------------------------------

@@ -2,7 +2,7 @@
 
 #include "ParameterDatabase.h"
 #include "ParameterSet.h"
-#include "link/DriveWorkQueue.h"
+#include "shell/WindowContract.h"
 
 #include <QWidget>
 
@@ -36,9 +36,6 @@ public:
     const ParameterSet& heldSet() const { return held_; }
     bool DataLoaded() const { return DataLoaded_; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void buildControls();
     QToolBar* buildToolbar();
@@ -57,11 +54,10 @@ private:
     void commitAfterConfirmation();
     bool mayStart() const;
     // Locks the window and queues the operation's drive work.
-    void start(const QString& progress, DriveWork::Job job);
+    void start(const QString& progress, WindowContract::Job job);
     void lock(const QString& progress);
     void unlock();
     void hideProgress();
-    void giveUp();
 
     // The jobs, run by the queue with the link held.
     void readJob();
@@ -73,12 +69,11 @@ private:
     void RefreshTableView();
 
     ShellState& state_;
-    DriveWork work_;
+    WindowContract contract_;
     ParameterFileDialogs& dialogs_;
     ParameterDatabase database_;
     ParameterSet held_;
     bool DataLoaded_ = false;
-    bool gaveUp_ = false;
     bool tableIsCurrent_ = false; // the database table holds the held set
 
     QTableView* grid_ = nullptr;

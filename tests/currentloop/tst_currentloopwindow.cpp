@@ -769,9 +769,11 @@ void CurrentLoopWindowTest::inputDuringAnExchange() {
         expected = startFrames(1000);
     else
         expected = {{6, reg::CurrentLoopKp, 2000}};
-    // Enter is held off while the drive is in use. Start (whose button the running Start has
-    // disabled) and "auto" wait for their turn; a close waits for the work to end and still ends
-    // the test mode, as does the close that "auto" ends with.
+    // Every input waits for its turn: Enter writes its gain after the exchange, Start (whose
+    // button the running Start has disabled) and "auto" run after it; a close waits for the work
+    // to end and still ends the test mode, as does the close that "auto" ends with.
+    if (input == QLatin1String("enter"))
+        expected.append({6, reg::CurrentLoopKi, 77});
     if (input == QLatin1String("start") && exchange == QLatin1String("enter"))
         expected += startFrames(2000);
     if (input == QLatin1String("auto")) {

@@ -44,20 +44,21 @@ class DriveWorkQueueTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void jobsStartAfterTheSubmittingHandlerInOrderOneKeyOneJob() {
+    void jobsStartAfterTheSubmittingHandlerInOrderTheLastOfAKeyLast() {
         Rig rig;
         DriveWork window(rig.queue);
         QStringList ran;
-        window.submit(QStringLiteral("slider"), [&] { ran << QStringLiteral("slider 10"); });
+        window.submit(QStringLiteral("register 64"), [&] { ran << QStringLiteral("slider 100"); });
+        window.submit(QStringLiteral("register 65"), [&] { ran << QStringLiteral("phase"); });
         window.submit([&] { ran << QStringLiteral("read"); });
-        window.submit(QStringLiteral("slider"), [&] { ran << QStringLiteral("slider 30"); });
-        window.submit([&] { ran << QStringLiteral("read again"); });
+        window.submit(QStringLiteral("register 64"), [&] { ran << QStringLiteral("box 200"); });
+        window.submit(QStringLiteral("register 64"), [&] { ran << QStringLiteral("slider 300"); });
         QVERIFY(ran.isEmpty()); // never inside the handler that asked
         QVERIFY(window.waiting());
         settle();
-        // The slider's last position wins, in the place of the first.
-        QCOMPARE(ran, (QStringList{QStringLiteral("slider 30"), QStringLiteral("read"),
-                                   QStringLiteral("read again")}));
+        // The last action on register 64 wins, behind everything asked before it.
+        QCOMPARE(ran, (QStringList{QStringLiteral("phase"), QStringLiteral("read"),
+                                   QStringLiteral("slider 300")}));
         QVERIFY(window.idle());
         QVERIFY(rig.queue.idle());
     }
@@ -80,20 +81,20 @@ private slots:
         QCOMPARE(ran, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
     }
 
-    void heldOffInputIsDroppedWhileTheDriveIsInUse() {
+    void inputDuringAJobIsCarriedOutAfterIt() {
         Rig rig;
         DriveWork window(rig.queue);
-        bool acceptedDuringJob = true;
-        int enters = 0;
+        DriveWork other(rig.queue);
+        QStringList ran;
         window.submit([&] {
-            acceptedDuringJob = window.submitUnlessBusy({}, [&] { ++enters; });
+            other.submit([&] { ran << QStringLiteral("other's Enter"); });
+            window.submit([&] { ran << QStringLiteral("own Enter"); });
             rig.link.WaitMs(10);
+            ran << QStringLiteral("Start");
         });
         settle();
-        QVERIFY(!acceptedDuringJob);
-        QVERIFY(window.submitUnlessBusy({}, [&] { ++enters; }));
-        settle();
-        QCOMPARE(enters, 1);
+        QCOMPARE(ran, (QStringList{QStringLiteral("Start"), QStringLiteral("other's Enter"),
+                                   QStringLiteral("own Enter")}));
     }
 
     void workWaitsForALinkInUseAndStartsWhenItIsFree() {
@@ -131,42 +132,44 @@ private slots:
         QVERIFY(ran);
     }
 
-    void aCloseWaitsForTheWindowsWorkOnly() {
+    void aGiveUpTakesEveryWindowsWaitingWorkUntilTheLinkStartsAfresh() {
         Rig rig;
-        DriveWork window(rig.queue);
-        DriveWork other(rig.queue);
-        QSignalSpy closeDue(&window, &DriveWork::closeDue);
-        QVERIFY(!window.postponeClose()); // nothing under way: the close goes ahead
-
-        other.submit([&] { rig.link.WaitMs(5); });
-        QVERIFY(!window.postponeClose()); // another window's work does not hold this one
-
-        bool secondRan = false;
-        window.submit([&] { rig.link.WaitMs(5); });
-        window.submit([&] { secondRan = true; });
-        QVERIFY(window.postponeClose());
-        settle();
-        QVERIFY(secondRan); // the close takes effect when all of the window's work has ended
-        QCOMPARE(closeDue.count(), 1);
-        QVERIFY(!window.closePostponed());
-    }
-
-    void givingUpForgetsWaitingWorkAndReleasesAWaitingClose() {
-        Rig rig;
-        DriveWork window(rig.queue);
-        QSignalSpy closeDue(&window, &DriveWork::closeDue);
+        DriveWork failing(rig.queue);
+        DriveWork waiting(rig.queue);
+        DriveWork idle(rig.queue);
+        QSignalSpy failingLost(&failing, &DriveWork::linkLost);
+        QSignalSpy waitingLost(&waiting, &DriveWork::linkLost);
+        QSignalSpy idleLost(&idle, &DriveWork::linkLost);
+        QSignalSpy waitingSettled(&waiting, &DriveWork::settled);
         QSignalSpy settled(&rig.queue, &DriveWorkQueue::settled);
-        int ran = 0;
-        window.submit([&] {
-            ++ran;
-            window.discard(); // the window gives up inside its job
+        QStringList ran;
+        failing.submit([&] {
+            ran << QStringLiteral("failing");
+            failing.giveUp(); // the window gives up inside its job
         });
-        window.submit([&] { ++ran; });
-        QVERIFY(window.postponeClose());
+        failing.submit([&] { ran << QStringLiteral("failing again"); });
+        waiting.submit([&] { ran << QStringLiteral("waiting"); });
         settle();
-        QCOMPARE(ran, 1);
-        QCOMPARE(closeDue.count(), 1);
+        QCOMPARE(ran, QStringList{QStringLiteral("failing")});
+        QVERIFY(rig.queue.linkLost());
+        // The failing window tells the user; a window whose work went hears of it quietly.
+        QCOMPARE(failingLost.count(), 0);
+        QCOMPARE(waitingLost.count(), 1);
+        QCOMPARE(idleLost.count(), 0);
+        QVERIFY(waitingSettled.count() >= 1);
         QVERIFY(settled.count() >= 1);
+
+        // Work asked for while the link is in doubt does not run, and its window hears why.
+        idle.submit([&] { ran << QStringLiteral("late"); });
+        settle();
+        QCOMPARE(idleLost.count(), 1);
+        QCOMPARE(ran, QStringList{QStringLiteral("failing")});
+
+        // The port opened again: work runs as before.
+        rig.queue.startAfresh();
+        idle.submit([&] { ran << QStringLiteral("afresh"); });
+        settle();
+        QCOMPARE(ran, (QStringList{QStringLiteral("failing"), QStringLiteral("afresh")}));
     }
 
     void aHandleGoneBeforeItsTurnTakesItsWorkAlong() {

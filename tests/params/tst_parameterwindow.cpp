@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 
 using kiro::sim::FaultInjection;
@@ -104,6 +105,8 @@ private slots:
 
     void inputDuringASlowReadBack_data();
     void inputDuringASlowReadBack();
+    void theLastActionOnARegisterWinsWhicheverControl_data();
+    void theLastActionOnARegisterWinsWhicheverControl();
     void inputDuringASlowStart();
     void inputWhileAnotherWindowTalks();
     void typingAfterACommitIsKept_data();
@@ -1260,6 +1263,50 @@ void ParameterWindowTest::screenshots() {
         QDir(folder).filePath(QStringLiteral("%1-form3.png").arg(rig.variant.programName));
     QVERIFY(rig.window->grab().save(path));
     qInfo("screenshot: %s", qPrintable(path));
+}
+
+void ParameterWindowTest::theLastActionOnARegisterWinsWhicheverControl_data() {
+    QTest::addColumn<QStringList>("actions"); // "slider N" or "box N" (typed, then Enter)
+    QTest::addColumn<int>("last");
+    QTest::newRow("slider, box, slider")
+        << QStringList{"slider 100", "box 200", "slider 300"} << 300;
+    QTest::newRow("slider, slider, box")
+        << QStringList{"slider 100", "slider 300", "box 200"} << 200;
+    QTest::newRow("box, slider") << QStringList{"box 700", "slider 400"} << 400;
+}
+
+// While the peak-current write retries on a slow drive, the user works zone 1's amplitude with
+// its slider and the box beside it: register 64 is written once, with the last value, after
+// every other input that came before it, and both controls show what the drive holds.
+void ParameterWindowTest::theLastActionOnARegisterWinsWhicheverControl() {
+    QFETCH(QStringList, actions);
+    QFETCH(int, last);
+    ParamsRig rig(QStringLiteral("x7"));
+    QVERIFY(rig.open());
+    rig.drive.clearRequests();
+    rig.drive.setReplyDelayMs(25);
+    rig.drive.injectFault(FaultInjection{Misbehaviour::Silent, 0, 2}); // the write retries
+    rig.duringWait([&] {
+        for (const QString& action : actions) {
+            const int value = action.section(QLatin1Char(' '), 1).toInt();
+            if (action.startsWith(QLatin1String("slider"))) {
+                rig.widget<QSlider>(QStringLiteral("Slider1_0"))->setValue(value);
+            } else {
+                rig.type(QStringLiteral("Text2_3"), QString::number(value));
+                rig.pressEnter(QStringLiteral("Text2_3"));
+            }
+        }
+    });
+    rig.type(QStringLiteral("Text1_9"), QStringLiteral("2.5"));
+    rig.pressEnter(QStringLiteral("Text1_9"));
+    QVERIFY(rig.settle());
+    const QStringList writes64 = rig.traffic().filter(QRegularExpression(QStringLiteral("^w64=")));
+    QCOMPARE(writes64, QStringList{QStringLiteral("w64=%1").arg(last)});
+    QCOMPARE(rig.traffic().last(), QStringLiteral("w64=%1").arg(last));
+    QCOMPARE(rig.drive.reg(kiro::reg::Resonance1Amplitude), quint16(last));
+    QCOMPARE(rig.widget<QSlider>("Slider1_0")->value(), last);
+    QCOMPARE(rig.text("Text2_3"), QString::number(last));
+    QVERIFY(rig.prompts.prompts.isEmpty());
 }
 
 QTEST_MAIN(ParameterWindowTest)

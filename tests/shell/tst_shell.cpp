@@ -76,9 +76,9 @@ private slots:
     void eepromCommit_data();
     void eepromCommit();
 
-    void clicksDuringTheLinkTestChangeNothing_data();
-    void clicksDuringTheLinkTestChangeNothing();
-    void clicksDuringTheCommitChangeNothing();
+    void commandsDuringTheLinkTestAreCarriedOutAfterIt_data();
+    void commandsDuringTheLinkTestAreCarriedOutAfterIt();
+    void commandsDuringTheCommitAreCarriedOutAfterIt();
     void closingDuringACommitWaitsForIt();
     void closingTheMainWindowClosesThePort_data();
     void closingTheMainWindowClosesThePort();
@@ -532,45 +532,54 @@ void ShellTest::eepromCommit() {
     }
 }
 
-void ShellTest::clicksDuringTheLinkTestChangeNothing_data() {
+void ShellTest::commandsDuringTheLinkTestAreCarriedOutAfterIt_data() {
     QTest::addColumn<QString>("variant");
     QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QStringList>("windows");
+    QTest::addColumn<int>("refusals");
     QTest::newRow("qztune-x7") << "x7"
                                << QStringList{"SaveToEEprogram", "I_test", "ParaDataLib",
-                                              "comConfiguration"};
-    QTest::newRow("QZ318") << "qz318" << QStringList{"displaypara", "P_test", "ErrCheck"};
+                                              "comConfiguration"}
+                               << QStringList{"Form1", "Form2", "Form7"} << 0;
+    // The menu's rules apply as they would without a link test: the parameter table leaves
+    // room for the parameter window, which then keeps the fault window out.
+    QTest::newRow("QZ318") << "qz318" << QStringList{"displaypara", "P_test", "ErrCheck"}
+                           << QStringList{"Form2", "Form3", "Form5"} << 1;
 }
 
-void ShellTest::clicksDuringTheLinkTestChangeNothing() {
+void ShellTest::commandsDuringTheLinkTestAreCarriedOutAfterIt() {
     QFETCH(QString, variant);
     QFETCH(QStringList, commands);
+    QFETCH(QStringList, windows);
+    QFETCH(int, refusals);
     ShellRig rig(variant);
-    // A slow drive keeps the link test polling; the clicks land in its first wait.
+    // A slow drive keeps the link test polling; the commands land in its first wait.
     rig.drive.setReplyDelayMs(150);
     QVERIFY(rig.trigger("comConfiguration"));
-    auto* openPort = rig.widget<QPushButton>("openPort");
     bool fired = false;
     rig.clock.duringNextWait = [&] {
         fired = true;
         QVERIFY(rig.link.busy());
-        QVERIFY(rig.port.isOpen()); // the port is open, so only the guard stops the commands
-        openPort->setEnabled(true); // even a button somehow enabled again must not start over
-        openPort->click();
+        QVERIFY(rig.port.isOpen());
         for (const QString& command : commands)
             rig.action(command)->trigger();
     };
     QVERIFY(rig.click("openPort"));
     QVERIFY(rig.settle());
     QVERIFY(fired);
-    QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kLinkTestFrame});
+    // The link test ran alone; every command followed it in turn.
+    QCOMPARE(rig.drive.requests().value(0), kLinkTestFrame);
     QVERIFY(rig.port.isOpen());
-    QVERIFY(rig.prompts.prompts.isEmpty());
+    QCOMPARE(rig.drive.eepromCommits(), commands.contains("SaveToEEprogram") ? 1 : 0);
+    QStringList open;
     for (QMdiSubWindow* frame : rig.window->clientArea()->subWindowList())
-        QCOMPARE(frame->widget()->objectName(), QStringLiteral("Form2"));
-    QCOMPARE(rig.drive.eepromCommits(), 0);
+        open << frame->widget()->objectName();
+    open.sort();
+    QCOMPARE(open, windows);
+    QCOMPARE(rig.prompts.texts().count(QStringLiteral("请先关闭其他窗口！")), refusals);
 }
 
-void ShellTest::clicksDuringTheCommitChangeNothing() {
+void ShellTest::commandsDuringTheCommitAreCarriedOutAfterIt() {
     ShellRig rig(QStringLiteral("x7"));
     QVERIFY(rig.openLink());
     QTRY_VERIFY(!rig.widget("Form2"));
@@ -587,10 +596,13 @@ void ShellTest::clicksDuringTheCommitChangeNothing() {
     QVERIFY(rig.trigger("SaveToEEprogram"));
     QVERIFY(rig.settle());
     QVERIFY(fired);
-    QCOMPARE(rig.drive.requests(), QVector<QByteArray>{kCommitFrame});
-    QCOMPARE(rig.drive.eepromCommits(), 1);
-    QCOMPARE(rig.prompts.texts(), QStringList{QStringLiteral("写入EEprom动作完成!")});
-    QVERIFY(rig.window->clientArea()->subWindowList().isEmpty());
+    // The second commit was asked for after the first had begun: the drive stores twice.
+    QCOMPARE(rig.drive.requests(), (QVector<QByteArray>{kCommitFrame, kCommitFrame}));
+    QCOMPARE(rig.drive.eepromCommits(), 2);
+    QCOMPARE(rig.prompts.texts(), (QStringList{QStringLiteral("写入EEprom动作完成!"),
+                                               QStringLiteral("写入EEprom动作完成!")}));
+    QVERIFY(rig.isShown(QStringLiteral("Form3")));
+    QVERIFY(rig.isShown(QStringLiteral("Form2")));
 }
 
 void ShellTest::closingDuringACommitWaitsForIt() {
