@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kiro {
 
 namespace {
@@ -101,19 +103,12 @@ void StepPlot::redraw(const PlotFrame& frame) {
     const int left = frame.view.ViewLeft;
     const int end = left + frame.view.ViewWidth;
 
-    if (frame.samples && left >= 0 && end < frame.samples->size()) {
-        const QVector<float>& samples = *frame.samples;
-        QVector<QLineF> segments;
-        segments.reserve(end - left);
-        QPointF from = toPixels(QPointF(left, samples[left]));
-        for (int i = left; i < end; ++i) {
-            const QPointF to = toPixels(QPointF(i + 1, samples[i + 1]));
-            segments.append(QLineF(from, to));
-            from = to;
-        }
-        painter.setPen(QPen(kCurve, curveWidth_));
-        painter.drawLines(segments);
+    for (auto overlay = frame.overlays.crbegin(); overlay != frame.overlays.crend(); ++overlay) {
+        if (overlay->samples)
+            drawCurve(painter, *overlay->samples, QPen(overlay->colour, 1));
     }
+    if (frame.samples && left >= 0 && end < frame.samples->size())
+        drawCurve(painter, *frame.samples, QPen(kCurve, curveWidth_));
 
     if (frame.dragging) {
         painter.setPen(QPen(kZoomBox, 1, Qt::DotLine));
@@ -133,9 +128,27 @@ void StepPlot::redraw(const PlotFrame& frame) {
     update();
 }
 
+// The segments of the record within the view. A record shorter than the view (an earlier run of
+// another length) is drawn as far as it goes.
+void StepPlot::drawCurve(QPainter& painter, const QVector<float>& samples, const QPen& pen) {
+    const int left = scale_.ViewLeft;
+    const int end = std::min<int>(left + scale_.ViewWidth, int(samples.size()) - 1);
+    if (left < 0 || end <= left)
+        return;
+    segments_.clear();
+    QPointF from = toPixels(QPointF(left, samples[left]));
+    for (int i = left; i < end; ++i) {
+        const QPointF to = toPixels(QPointF(i + 1, samples[i + 1]));
+        segments_.append(QLineF(from, to));
+        from = to;
+    }
+    painter.setPen(pen);
+    painter.drawLines(segments_);
+}
+
 void StepPlot::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, frame_.isNull() ? background() : frame_);
+    painter.drawImage(0, 0, picture());
 }
 
 void StepPlot::mousePressEvent(QMouseEvent* event) {
@@ -148,6 +161,10 @@ void StepPlot::mouseMoveEvent(QMouseEvent* event) {
 
 void StepPlot::mouseReleaseEvent(QMouseEvent* event) {
     emit buttonUp(buttonCode(event->button()), toPlot(event->position()));
+}
+
+void StepPlot::leaveEvent(QEvent*) {
+    emit mouseLeft();
 }
 
 } // namespace kiro
