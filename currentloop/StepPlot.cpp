@@ -97,16 +97,12 @@ QPointF StepPlot::toPlot(QPointF pixel) const {
 }
 
 void StepPlot::redraw(const PlotFrame& frame) {
-    frame_ = background().copy();
     scale_ = frame.view;
+    frame_ = underlayFor(frame).copy();
     QPainter painter(&frame_);
     const int left = frame.view.ViewLeft;
     const int end = left + frame.view.ViewWidth;
 
-    for (auto overlay = frame.overlays.crbegin(); overlay != frame.overlays.crend(); ++overlay) {
-        if (overlay->samples)
-            drawCurve(painter, *overlay->samples, QPen(overlay->colour, 1));
-    }
     if (frame.samples && left >= 0 && end < frame.samples->size())
         drawCurve(painter, *frame.samples, QPen(kCurve, curveWidth_));
 
@@ -126,6 +122,30 @@ void StepPlot::redraw(const PlotFrame& frame) {
     curveWidth_ = 2;
     painter.end();
     update();
+}
+
+const QImage& StepPlot::underlayFor(const PlotFrame& frame) {
+    QVector<QVector<float>> runs;
+    QVector<QColor> colours;
+    for (const PlotOverlay& overlay : frame.overlays) {
+        if (overlay.samples) {
+            runs.append(*overlay.samples);
+            colours.append(overlay.colour);
+        }
+    }
+    // Records shared with the last ones compare at once; others compare sample by sample.
+    if (!underlay_.picture.isNull() && underlay_.view == frame.view && underlay_.runs == runs &&
+        underlay_.colours == colours)
+        return underlay_.picture;
+
+    underlay_ = {frame.view, runs, colours, background().copy()};
+    if (!runs.isEmpty()) {
+        QPainter painter(&underlay_.picture);
+        // The oldest first, so that newer runs lie over older ones.
+        for (qsizetype index = runs.size() - 1; index >= 0; --index)
+            drawCurve(painter, runs[index], QPen(colours[index], 1));
+    }
+    return underlay_.picture;
 }
 
 // The segments of the record within the view. A record shorter than the view (an earlier run of

@@ -67,12 +67,23 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // The background with the earlier runs in one view. They change only with a new run or a new
+    // view, so the plot draws them once and starts every redraw from this picture.
+    struct Underlay {
+        PlotView view;
+        QVector<QVector<float>> runs; // shared with the callers' records, not copied
+        QVector<QColor> colours;
+        QImage picture;
+    };
+
+    const QImage& underlayFor(const PlotFrame& frame);
     void drawCurve(QPainter& painter, const QVector<float>& samples, const QPen& pen);
 
     PlotView scale_;
     QImage frame_;
     int curveWidth_ = 1;       // the pen of the curve keeps the width the previous redraw left
     QVector<QLineF> segments_; // kept between redraws, so that a redraw allocates nothing
+    Underlay underlay_;
 };
 
 } // namespace kiro
