@@ -3,6 +3,7 @@
 
 #include "currentloop/StepCsv.h"
 #include "currentloop/StepHistory.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/Unwritable.h"
 
 #include <QDir>
@@ -97,6 +98,19 @@ private slots:
         const StepHistory at(folder.path());
         QVERIFY(inside.keep(runAt(kTime)).has_value());
         QVERIFY(at.keep(runAt(kTime)).has_value());
+        QVERIFY(filesIn(folder.path()).isEmpty());
+    }
+
+    // A disk that runs full in the middle of the file leaves nothing behind, not even a part.
+    void fullDiskLeavesNoPartOfTheRun() {
+        QTemporaryDir folder;
+        const StepHistory history(folder.path());
+        StepRun run = runAt(kTime);
+        run.samples.fill(0.5f, 200);
+        const kiro::test::FileSizeLimit full(1000);
+        if (!full.ok())
+            QSKIP("no file size limit here");
+        QVERIFY(history.keep(run).has_value());
         QVERIFY(filesIn(folder.path()).isEmpty());
     }
 };
