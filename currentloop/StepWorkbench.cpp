@@ -35,6 +35,19 @@ StepWorkbench::StepWorkbench(ShellState& state, StepPlot& plot, QWidget* parent)
     : QWidget(parent), state_(state), variant_(CurrentLoopVariant::of(state.variant())),
       values_(CurrentLoopValues::of(state)), plot_(plot), saveDialog_(&StepSaveDialog::platform()) {
     setObjectName(QStringLiteral("StepWorkbench"));
+    buildControls();
+    const bool keeping = QSettings().value(kKeepSetting, true).toBool();
+    keep_->setChecked(keeping);
+    runs_.setKeeping(keeping);
+    connect(keep_, &QCheckBox::toggled, this, &StepWorkbench::setKeeping);
+    connect(clear_, &QPushButton::clicked, this, &StepWorkbench::clearEarlierRuns);
+    connect(save_, &QPushButton::clicked, this, &StepWorkbench::save);
+    connect(&plot_, &StepPlot::mouseMoved, this, &StepWorkbench::mouseMoved);
+    connect(&plot_, &StepPlot::mouseLeft, readout_, &QLabel::clear);
+}
+
+// The figures and the readout in one line under the plot; the legend with the buttons in the next.
+void StepWorkbench::buildControls() {
     figures_ = new StepFiguresLine(this);
     readout_ = new HoverReadout(this);
     legend_ = new RunLegend(this);
@@ -44,7 +57,8 @@ StepWorkbench::StepWorkbench(ShellState& state, StepPlot& plot, QWidget* parent)
     keep_->setObjectName(QStringLiteral("keepRuns"));
     save_ = new QPushButton(QStringLiteral("save…"), this);
     save_->setObjectName(QStringLiteral("saveRun"));
-    save_->setEnabled(false); // nothing to save before the first run
+    // Nothing to save or clear before the first runs.
+    save_->setEnabled(false);
     clear_->setEnabled(false);
     historyNote_ = new QLabel(this);
     historyNote_->setObjectName(QStringLiteral("historyNote"));
@@ -61,15 +75,6 @@ StepWorkbench::StepWorkbench(ShellState& state, StepPlot& plot, QWidget* parent)
     grid->addWidget(save_, 1, 3);
     grid->addWidget(historyNote_, 2, 0, 1, 4);
     grid->setColumnStretch(0, 1);
-
-    const bool keeping = QSettings().value(kKeepSetting, true).toBool();
-    keep_->setChecked(keeping);
-    runs_.setKeeping(keeping);
-    connect(keep_, &QCheckBox::toggled, this, &StepWorkbench::setKeeping);
-    connect(clear_, &QPushButton::clicked, this, &StepWorkbench::clearEarlierRuns);
-    connect(save_, &QPushButton::clicked, this, &StepWorkbench::save);
-    connect(&plot_, &StepPlot::mouseMoved, this, &StepWorkbench::mouseMoved);
-    connect(&plot_, &StepPlot::mouseLeft, readout_, &QLabel::clear);
 }
 
 void StepWorkbench::addRun(const QVector<float>& samples) {

@@ -41,6 +41,7 @@ public:
     void setSaveDialog(StepSaveDialog& dialog) { saveDialog_ = &dialog; }
 
 private:
+    void buildControls();
     void mouseMoved(int buttons, QPointF at);
     void clearEarlierRuns();
     void showRuns();
