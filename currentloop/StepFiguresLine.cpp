@@ -1,27 +1,13 @@
 #include "StepFiguresLine.h"
 
+#include "StepFigureText.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
-#include <cmath>
 
 namespace kiro {
 
 namespace {
-// Rounded to the decimals qzcli prints ("-0.0000" never shows); empty without a value.
-QString rounded(std::optional<double> value, int decimals) {
-    if (!value)
-        return {};
-    const double scale = std::pow(10.0, decimals);
-    double figure = std::round(*value * scale) / scale;
-    if (figure == 0)
-        figure = 0;
-    return QString::number(figure, 'f', decimals);
-}
-
-QString count(std::optional<int> value) {
-    return value ? QString::number(*value) : QString();
-}
-
 QString withUnit(const QString& figure, const QString& unit) {
     return figure.isEmpty() ? figure : figure + QLatin1Char(' ') + unit;
 }
@@ -67,19 +53,20 @@ void StepFiguresLine::showFigures(const StepMetrics& figures) {
 }
 
 QString StepFiguresLine::riseText(const StepMetrics& figures) {
-    return count(figures.riseSamples);
+    return FigureText(figures.riseSamples);
 }
 
 QString StepFiguresLine::overshootText(const StepMetrics& figures) {
-    return withUnit(rounded(figures.overshootPercent, 2), QStringLiteral("%"));
+    return withUnit(FigureText(figures.overshootPercent, kPercentDecimals), QStringLiteral("%"));
 }
 
 QString StepFiguresLine::settlingText(const StepMetrics& figures) {
-    return count(figures.settlingSamples);
+    return FigureText(figures.settlingSamples);
 }
 
 QString StepFiguresLine::errorText(const StepMetrics& figures) {
-    return withUnit(rounded(figures.steadyStateErrorAmperes, 4), QStringLiteral("A"));
+    return withUnit(FigureText(figures.steadyStateErrorAmperes, kAmpereDecimals),
+                    QStringLiteral("A"));
 }
 
 } // namespace kiro

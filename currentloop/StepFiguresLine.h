@@ -20,7 +20,7 @@ public:
 
     void showFigures(const StepMetrics& figures);
 
-    // A figure as the line shows it, rounded as qzcli prints it; empty without a value.
+    // A figure as the line shows it (StepFigureText), with its unit; empty without a value.
     static QString riseText(const StepMetrics& figures);
     static QString overshootText(const StepMetrics& figures);
     static QString settlingText(const StepMetrics& figures);
