@@ -1,10 +1,12 @@
 // What the current-loop window costs: the CPU time of one redraw of the step-response plot (it is
 // redrawn every 100 ms, also while the window waits for the drive), at the full view and deep in a
-// zoom where most segments run far outside the picture; and the wall time of the Start sequence
+// zoom where most segments run far outside the picture, alone and with five earlier runs under
+// it; and the wall time of the Start sequence
 // against the waits it must make, with qzdrive-sim on a pseudo-terminal (published as COM1 in a
 // private port map).
 
 #include "BenchSupport.h"
+#include "currentloop/RunOverlay.h"
 #include "currentloop/StepPlot.h"
 #include "currentloop/StepTest.h"
 #include "link/DriveLink.h"
@@ -17,23 +19,30 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
-// CPU milliseconds per redraw of the plot in the given view.
-double redrawCost(const kiro::PlotView& view, const QVector<float>& samples, int frames) {
+// CPU milliseconds per redraw of the plot in the given view, with the earlier runs under it. The
+// plot draws the earlier runs once per view; with newViewEachFrame every redraw comes after a
+// change of view (a zoom), so they are drawn every time.
+double redrawCost(const kiro::PlotView& view, const QVector<float>& samples, int frames,
+                  const QVector<kiro::PlotOverlay>& overlays = {}, bool newViewEachFrame = false) {
     kiro::StepPlot plot;
-    const kiro::PlotFrame frame{view,
-                                &samples,
-                                true,
-                                {view.ViewLeft + 1.0, 0.9 * view.ViewTop},
-                                {view.ViewLeft + view.ViewWidth - 1.0, 0.0},
-                                1.5f};
+    kiro::PlotFrame frame{view,
+                          &samples,
+                          true,
+                          {view.ViewLeft + 1.0, 0.9 * view.ViewTop},
+                          {view.ViewLeft + view.ViewWidth - 1.0, 0.0},
+                          1.5f,
+                          overlays};
+    kiro::PlotFrame other = frame;
+    other.view.ViewTop = std::nextafter(view.ViewTop, 1e9f);
     plot.redraw(frame); // the background is made once, before the measurement
     const double before = processCpuSeconds();
     for (int i = 0; i < frames; ++i)
-        plot.redraw(frame);
+        plot.redraw(newViewEachFrame && i % 2 == 0 ? other : frame);
     return 1000.0 * (processCpuSeconds() - before) / frames;
 }
 
@@ -80,6 +89,40 @@ int main(int argc, char* argv[]) {
         zigzag[k] = k % 2 ? 32.0f : -32.0f;
     const double worst = redrawCost({0, 199, -31.0f, -0.005f}, zigzag, kFrames);
     std::printf("plot redraw, +-32 A zigzag, flat:   %.3f ms CPU per frame (limit 1 ms)\n", worst);
+
+    // Five earlier runs under the current one, each with other gains as an engineer compares them.
+    QVector<QVector<float>> earlier;
+    for (const int kp : {500, 2000, 4000, 8000, 16000}) {
+        QVector<float> run;
+        for (const quint16 raw : loop.recordStep(kp, 300, 1536))
+            run.append(qint16(raw) / 1024.0f);
+        earlier.append(run);
+    }
+    QVector<kiro::PlotOverlay> overlays;
+    for (int index = 0; index < earlier.size(); ++index)
+        overlays.append({&earlier[index], kiro::RunOverlay::palette()[index]});
+    const kiro::PlotView fullView{0, 199, 4.5f, -9.0f};
+    const double fullFive = redrawCost(fullView, samples, kFrames, overlays);
+    const double zoomedFive = redrawCost(fullView, samples, kFrames, overlays, true);
+    const double deepFive = redrawCost({20, 5, 1.6f, -0.005f}, samples, kFrames, overlays, true);
+    std::printf("plot redraw, five runs overlaid:    %.3f ms CPU per frame (limit 1 ms)\n",
+                fullFive);
+    std::printf("  the same, each after a new view:  %.3f ms CPU per frame (limit 1 ms)\n",
+                zoomedFive);
+    std::printf("  deep zoom, each after a new view: %.3f ms CPU per frame (limit 1 ms)\n",
+                deepFive);
+    // The worst again, now with five more such records under it: every record fills the picture
+    // with vertical lines, which costs pixels, once for each change of view.
+    QVector<kiro::PlotOverlay> zigzags;
+    for (int index = 0; index < 5; ++index)
+        zigzags.append({&zigzag, kiro::RunOverlay::palette()[index]});
+    const kiro::PlotView flatView{0, 199, -31.0f, -0.005f};
+    const double worstFive = redrawCost(flatView, zigzag, kFrames, zigzags);
+    const double worstFiveZoomed = redrawCost(flatView, zigzag, kFrames, zigzags, true);
+    std::printf("plot redraw, six zigzags, flat:     %.3f ms CPU per frame (limit 1 ms)\n",
+                worstFive);
+    std::printf("  the same, each after a new view:  %.3f ms CPU per frame (once per zoom)\n",
+                worstFiveZoomed);
 
     QProcess drive;
     if (!startDriveOnCom1(drive, QStringLiteral("x7")))

@@ -16,6 +16,7 @@ struct CurrentLoopVariant {
     QString autoNoticeText;
     bool idleAfterGiveUp = false; // the lamp shows idle again after a give-up
     bool idleAfterClose = false;  // the lamp shows idle after the close has ended the test
+    QString driveName; // "x7" or "qz318": the drive as qzcli and the step history name it
 
     static const CurrentLoopVariant& x7();
     static const CurrentLoopVariant& qz318();

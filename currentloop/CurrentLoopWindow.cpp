@@ -6,6 +6,7 @@
 #include "CurrentLoopVariant.h"
 #include "EntryValues.h"
 #include "StepPlot.h"
+#include "StepWorkbench.h"
 #include "link/DriveLink.h"
 #include "link/RegisterMap.h"
 #include "link/StatusDisplay.h"
@@ -113,9 +114,12 @@ void CurrentLoopWindow::buildControls() {
     connect(auto_, &QPushButton::clicked, this, &CurrentLoopWindow::autoTune);
     row->addWidget(start_);
     row->addWidget(auto_);
+    // Made after the entries, so that the focus reaches the gains first.
+    workbench_ = new StepWorkbench(state_, *plot_, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(plot_, 0, Qt::AlignHCenter);
+    layout->addWidget(workbench_);
     layout->addLayout(row);
 
     dataSource_ = new QTimer(this);
@@ -192,6 +196,7 @@ void CurrentLoopWindow::runStart() {
     values_.SampleCount = qint16(record_.Samples.size());
     zoom_.reset(record_.PlotRange, values_.SampleCount);
     plot_->setScale(zoom_.view());
+    workbench_->addRun(record_.Samples);
     dataSource_->start();
     start_->setEnabled(true);
     showIdle();
@@ -362,7 +367,7 @@ void CurrentLoopWindow::DataSource_Timer() {
     if (isMinimized() || (frame && frame->isMinimized()))
         return;
     plot_->redraw({zoom_.view(), &record_.Samples, zoom_.Dragging(), zoom_.DragStart(),
-                   zoom_.DragEnd(), values_.TestCurrent});
+                   zoom_.DragEnd(), values_.TestCurrent, workbench_->overlays()});
 }
 
 void CurrentLoopWindow::plotButtonDown(int button, QPointF at) {

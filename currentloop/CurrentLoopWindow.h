@@ -15,6 +15,7 @@ namespace kiro {
 class CurrentLoopValues;
 class ShellState;
 class StepPlot;
+class StepWorkbench;
 struct CurrentLoopVariant;
 
 // "电流环调试" (Form1): the engineer enters the current loop's gains and a step current, runs the
@@ -69,6 +70,7 @@ private:
     QPushButton* start_ = nullptr;
     QPushButton* auto_ = nullptr;
     StepPlot* plot_ = nullptr;
+    StepWorkbench* workbench_ = nullptr;
     QTimer* dataSource_ = nullptr;
 
     StepRecord record_;

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kiro {
 
 namespace {
@@ -95,25 +97,14 @@ QPointF StepPlot::toPlot(QPointF pixel) const {
 }
 
 void StepPlot::redraw(const PlotFrame& frame) {
-    frame_ = background().copy();
     scale_ = frame.view;
+    frame_ = underlayFor(frame).copy();
     QPainter painter(&frame_);
     const int left = frame.view.ViewLeft;
     const int end = left + frame.view.ViewWidth;
 
-    if (frame.samples && left >= 0 && end < frame.samples->size()) {
-        const QVector<float>& samples = *frame.samples;
-        QVector<QLineF> segments;
-        segments.reserve(end - left);
-        QPointF from = toPixels(QPointF(left, samples[left]));
-        for (int i = left; i < end; ++i) {
-            const QPointF to = toPixels(QPointF(i + 1, samples[i + 1]));
-            segments.append(QLineF(from, to));
-            from = to;
-        }
-        painter.setPen(QPen(kCurve, curveWidth_));
-        painter.drawLines(segments);
-    }
+    if (frame.samples && left >= 0 && end < frame.samples->size())
+        drawCurve(painter, *frame.samples, QPen(kCurve, curveWidth_));
 
     if (frame.dragging) {
         painter.setPen(QPen(kZoomBox, 1, Qt::DotLine));
@@ -133,9 +124,51 @@ void StepPlot::redraw(const PlotFrame& frame) {
     update();
 }
 
+const QImage& StepPlot::underlayFor(const PlotFrame& frame) {
+    QVector<QVector<float>> runs;
+    QVector<QColor> colours;
+    for (const PlotOverlay& overlay : frame.overlays) {
+        if (overlay.samples) {
+            runs.append(*overlay.samples);
+            colours.append(overlay.colour);
+        }
+    }
+    // Records shared with the last ones compare at once; others compare sample by sample.
+    if (!underlay_.picture.isNull() && underlay_.view == frame.view && underlay_.runs == runs &&
+        underlay_.colours == colours)
+        return underlay_.picture;
+
+    underlay_ = {frame.view, runs, colours, background().copy()};
+    if (!runs.isEmpty()) {
+        QPainter painter(&underlay_.picture);
+        // The oldest first, so that newer runs lie over older ones.
+        for (qsizetype index = runs.size() - 1; index >= 0; --index)
+            drawCurve(painter, runs[index], QPen(colours[index], 1));
+    }
+    return underlay_.picture;
+}
+
+// The segments of the record within the view. A record shorter than the view (an earlier run of
+// another length) is drawn as far as it goes.
+void StepPlot::drawCurve(QPainter& painter, const QVector<float>& samples, const QPen& pen) {
+    const int left = scale_.ViewLeft;
+    const int end = std::min<int>(left + scale_.ViewWidth, int(samples.size()) - 1);
+    if (left < 0 || end <= left)
+        return;
+    segments_.clear();
+    QPointF from = toPixels(QPointF(left, samples[left]));
+    for (int i = left; i < end; ++i) {
+        const QPointF to = toPixels(QPointF(i + 1, samples[i + 1]));
+        segments_.append(QLineF(from, to));
+        from = to;
+    }
+    painter.setPen(pen);
+    painter.drawLines(segments_);
+}
+
 void StepPlot::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, frame_.isNull() ? background() : frame_);
+    painter.drawImage(0, 0, picture());
 }
 
 void StepPlot::mousePressEvent(QMouseEvent* event) {
@@ -148,6 +181,10 @@ void StepPlot::mouseMoveEvent(QMouseEvent* event) {
 
 void StepPlot::mouseReleaseEvent(QMouseEvent* event) {
     emit buttonUp(buttonCode(event->button()), toPlot(event->position()));
+}
+
+void StepPlot::leaveEvent(QEvent*) {
+    emit mouseLeft();
 }
 
 } // namespace kiro

@@ -2,11 +2,18 @@
 
 #include "PlotZoom.h"
 
+#include <QColor>
 #include <QImage>
 #include <QVector>
 #include <QWidget>
 
 namespace kiro {
+
+// An earlier run drawn under the current one, thin and in a colour of its own.
+struct PlotOverlay {
+    const QVector<float>* samples = nullptr;
+    QColor colour;
+};
 
 // Everything one redraw of the plot shows.
 struct PlotFrame {
@@ -16,6 +23,7 @@ struct PlotFrame {
     QPointF dragStart;
     QPointF dragEnd;
     float testCurrent = 0;
+    QVector<PlotOverlay> overlays; // oldest last; drawn first, so the current curve stays on top
 };
 
 // The picture box of the current-loop window (Picture1): a fixed background with its grid, and
@@ -38,6 +46,8 @@ public:
     void setScale(const PlotView& view) { scale_ = view; }
     const PlotView& scale() const { return scale_; }
     void redraw(const PlotFrame& frame);
+    // The plot as it is shown now.
+    const QImage& picture() const { return frame_.isNull() ? background() : frame_; }
 
     // Pixel position of a point given in the plot's coordinates, and the other way round.
     QPointF toPixels(QPointF at) const;
@@ -47,17 +57,33 @@ signals:
     void buttonDown(int button, QPointF at);
     void mouseMoved(int buttons, QPointF at);
     void buttonUp(int button, QPointF at);
+    void mouseLeft();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
+    // The background with the earlier runs in one view. They change only with a new run or a new
+    // view, so the plot draws them once and starts every redraw from this picture.
+    struct Underlay {
+        PlotView view;
+        QVector<QVector<float>> runs; // shared with the callers' records, not copied
+        QVector<QColor> colours;
+        QImage picture;
+    };
+
+    const QImage& underlayFor(const PlotFrame& frame);
+    void drawCurve(QPainter& painter, const QVector<float>& samples, const QPen& pen);
+
     PlotView scale_;
     QImage frame_;
-    int curveWidth_ = 1; // the pen of the curve keeps the width the previous redraw left
+    int curveWidth_ = 1;       // the pen of the curve keeps the width the previous redraw left
+    QVector<QLineF> segments_; // kept between redraws, so that a redraw allocates nothing
+    Underlay underlay_;
 };
 
 } // namespace kiro

@@ -1,9 +1,9 @@
 #include "ArchiveTransfer.h"
 
-#include "WholeFile.h"
 #include "link/DriveLink.h"
 #include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
+#include "link/WholeFile.h"
 
 #include <QSaveFile>
 

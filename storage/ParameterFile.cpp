@@ -1,6 +1,6 @@
 #include "ParameterFile.h"
 
-#include "WholeFile.h"
+#include "link/WholeFile.h"
 
 #include <QFile>
 #include <QRegularExpression>

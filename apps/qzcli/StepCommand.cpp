@@ -3,6 +3,7 @@
 #include "Interruption.h"
 
 #include "currentloop/CurrentLoopTransactions.h"
+#include "currentloop/StepHistory.h"
 #include "currentloop/StepMetrics.h"
 #include "currentloop/StepTest.h"
 #include "link/RegisterMap.h"
@@ -164,6 +165,20 @@ QByteArray results(Output output, int kp, int ki, double current, const kiro::St
     return csv;
 }
 
+// Every step is also kept in the history; a gain the command neither wrote nor read from the
+// drive stays unnamed there. A history that cannot be written is told, and the step goes on.
+void keepInHistory(const BenchSession& session, const StepArguments& step, bool gainsRead, int kp,
+                   int ki, const kiro::StepRecord& record) {
+    const auto known = [gainsRead](const QList<int>& given, int gain) {
+        return gainsRead || !given.isEmpty() ? std::optional<int>(gain) : std::nullopt;
+    };
+    const kiro::StepRun run{record.Samples, known(step.kp, kp),    known(step.ki, ki),
+                            step.current,   session.variantName(), QDateTime::currentDateTime()};
+    if (const std::optional<QString> notKept = kiro::StepHistory().keep(run))
+        BenchSession::progress(
+            QStringLiteral("qzcli: the step is not kept in the history: %1").arg(*notKept));
+}
+
 int driveFailed(BenchSession& session, const QString& what) {
     BenchSession::progress(QStringLiteral("qzcli: %1").arg(what));
     session.prompter().tell(session.variant().failureMessage, session.variant().failureTitle);
@@ -236,6 +251,7 @@ int runStep(BenchSession& session, const QStringList& args) {
             failedAt = result.reached;
             break;
         }
+        keepInHistory(session, *step, output != Output::Record, kp, ki, result.record);
         print((done == 0 ? header(output) : QByteArray()) +
               results(output, kp, ki, step->current, result.record));
         ++done;

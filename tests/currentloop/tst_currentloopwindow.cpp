@@ -9,6 +9,7 @@
 #include "shell/StatusLamp.h"
 #include "tests/shell/ShellRig.h"
 #include "tests/support/MdiFrameClicks.h"
+#include "tests/support/PrivateFoldersWindowMain.h"
 
 #include <QClipboard>
 #include <QEventLoop>
@@ -942,5 +943,5 @@ void CurrentLoopWindowTest::inTheTunerOnItsRealClock() {
     QVERIFY(rig.prompts.prompts.isEmpty());
 }
 
-QTEST_MAIN(CurrentLoopWindowTest)
+KIRO_WINDOW_TEST_MAIN_WITH_PRIVATE_FOLDERS(CurrentLoopWindowTest)
 #include "tst_currentloopwindow.moc"

@@ -3,6 +3,8 @@
 // their pairs in order and name them; the figures follow the drive's response to the gains.
 
 #include "tests/support/DriveProcess.h"
+#include "tests/support/Unwritable.h"
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,7 +54,13 @@ class StepCommandTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir config_;
+    QTemporaryDir data_; // where qzcli keeps its step history
     DriveProcess drive_{QStringLiteral(KIROTUNE_SIM_PATH)};
+
+    QString historyFolder() const { return data_.filePath(QStringLiteral("qzcli/steps")); }
+    QStringList historyFiles() const {
+        return QDir(historyFolder()).entryList({QStringLiteral("*.csv")}, QDir::Files, QDir::Name);
+    }
 
     void startDrive(const QString& variant, const QStringList& extra = {}) {
         QVERIFY(drive_.start(QStringList{"--variant", variant} + extra));
@@ -73,9 +81,11 @@ class StepCommandTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(config_.isValid());
+        QVERIFY(config_.isValid() && data_.isValid());
         qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+        qputenv("XDG_DATA_HOME", data_.path().toUtf8());
     }
+    void init() { QDir(historyFolder()).removeRecursively(); }
     void cleanupTestCase() { stopDrive(); }
 
     void stepPrintsTheRecord_data() {
@@ -228,6 +238,63 @@ private slots:
         QVERIFY2(err.contains(QStringLiteral("interrupted after %1 of 4 steps").arg(rows.size())),
                  qPrintable(err));
         QCOMPARE(registerOf("x7", 2), 0);
+    }
+
+    // Every step is kept in qzcli's data folder as the window keeps its runs: the record of
+    // standard output with the gains the drive ran it with (empty where qzcli neither wrote nor
+    // read one).
+    void everyStepIsKeptInTheHistory_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("endings");
+        QTest::addColumn<QByteArray>("head");
+        QTest::newRow("gains given") << QStringList{"step", "1.5", "--kp", "3000", "--ki", "300"}
+                                     << QStringList{"_x7_kp3000_ki300.csv"}
+                                     << QByteArray("# kp=3000\n# ki=300\n# i_test=1.5\n");
+        QTest::newRow("gains left to the drive")
+            << QStringList{"step", "0"} << QStringList{"_x7.csv"}
+            << QByteArray("# kp=\n# ki=\n# i_test=0\n");
+        QTest::newRow("sweep with the drive's Ki")
+            << QStringList{"step", "1", "--kp", "1000,2000", "--metrics"}
+            << QStringList{"_x7_kp1000_ki250.csv", "_x7_kp2000_ki250.csv"}
+            << QByteArray("# kp=1000\n# ki=250\n# i_test=1\n");
+    }
+    void everyStepIsKeptInTheHistory() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, endings);
+        QFETCH(QByteArray, head);
+        startDrive(QStringLiteral("x7"));
+        QCOMPARE(qzcli("x7", {"write", "1", "250"}).exitCode, 0);
+        const Run run = qzcli("x7", args);
+        QCOMPARE(run.exitCode, 0);
+        const QStringList files = historyFiles();
+        QCOMPARE(files.size(), endings.size());
+        for (int index = 0; index < files.size(); ++index)
+            QVERIFY2(files[index].endsWith(endings[index]), qPrintable(files[index]));
+
+        QFile first(QDir(historyFolder()).filePath(files.first()));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        const QByteArray kept = first.readAll();
+        QVERIFY2(kept.startsWith(head + "# variant=x7\n# time="), kept.left(200).constData());
+        if (!args.contains(QStringLiteral("--metrics"))) {
+            // The same samples as on standard output, after the comment lines.
+            QCOMPARE(QString::fromUtf8(kept.mid(kept.indexOf("sample,amperes\n"))), run.out);
+        }
+    }
+
+    // A history that cannot be written is told on standard error; the step and its exit code
+    // stay as they are.
+    void unwritableHistoryLeavesTheStepAlone() {
+        startDrive(QStringLiteral("qz318"));
+        QVERIFY(QDir().mkpath(historyFolder()));
+        kiro::test::Unwritable readOnly(historyFolder());
+        if (!readOnly.ok())
+            QSKIP("the folder cannot be made read-only here");
+        const Run run = qzcli("qz318", {"step", "1", "--kp", "2000"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.count(QLatin1Char('\n')), 201);
+        QVERIFY2(run.err.contains(QStringLiteral("qzcli: the step is not kept in the history: ")),
+                 qPrintable(run.err));
+        QCOMPARE(registerOf("qz318", 2), 0);
     }
 
     void badArguments_data() {

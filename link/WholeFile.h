@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QSaveFile>
+#include <QString>
+#include <optional>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -27,6 +29,22 @@ inline bool WriteWhole(QSaveFile& file, const QByteArray& bytes) {
     const bool known = ::fstat(handle, &written) == 0;
 #endif
     return known && qint64(written.st_size) == bytes.size();
+}
+
+// Puts the bytes into the file at the path in one step: a new file, or the old one replaced whole.
+// Until every byte is on the disk the old file stays as it was. Empty when saved, otherwise why
+// not.
+inline std::optional<QString> SaveWholeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (!WriteWhole(file, bytes)) {
+        file.cancelWriting();
+        return QStringLiteral("the disk took only part of the file");
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
 }
 
 } // namespace kiro
