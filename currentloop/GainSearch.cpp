@@ -10,14 +10,17 @@ namespace {
 constexpr int kMaxGain = 65535;
 constexpr double kBand = 0.02;   // the settling band, in parts of the command
 constexpr double kMaxGrowth = 2; // per step, from the last pair that met the limits
+// The approach moves the integral zero first when the ratio Ki / Kp is off by more than this.
+constexpr double kRatioTolerance = 1.25;
 constexpr int kSwingsOfOscillation = 3;
 // A model that misses a step by more than this (root mean square, in parts of the command) is
 // not trusted to place the gains.
 constexpr double kFitTolerance = 0.03;
-constexpr int kProportionalTries = 4;
+constexpr int kProportionalTries = 8;
 // The fitted model's best pair must keep this part of the overshoot limit in reserve for what
 // the model does not know.
 constexpr double kModelOvershootReserve = 0.6;
+constexpr double kModelBandReserve = 0.5;
 // A linear loop with these gains would reach half the command by then (from the step): slower
 // than this means the output was clamped.
 constexpr double kSaturationSlowdown = 1.5;
@@ -33,6 +36,10 @@ constexpr double kZeroLowest = 1e-4;
 constexpr double kZeroHighest = 0.8;
 constexpr int kModelGridPoints = 48;
 constexpr int kNotSettled = 1 << 20;
+// Fits within this of the best one explain a step equally well (the floor, in parts of the
+// command, covers records so clean that every residual is tiny).
+constexpr double kEquallyGood = 1.1;
+constexpr double kNoiseFloor = 0.0005;
 
 constexpr std::array<std::array<double, 2>, 4> kDirections{{
     {1, 1},   // bandwidth up: both gains
@@ -169,7 +176,10 @@ GainPair GainSearch::growthBase() const {
     };
     if (const auto accepted = last([](const SearchStep& step) { return step.accepted(); }))
         return *accepted;
-    return last([this](const SearchStep& step) { return calm(step); }).value_or(start_);
+    // A step with the proportional gain alone is a measurement, not a candidate: its Ki of 0
+    // would hold the integral gain down for good.
+    return last([this](const SearchStep& step) { return calm(step) && step.gains.ki > 0; })
+        .value_or(start_);
 }
 
 GainPair GainSearch::bounded(GainPair pair) const {
@@ -178,6 +188,20 @@ GainPair GainSearch::bounded(GainPair pair) const {
     pair.ki =
         std::clamp(pair.ki, 0, std::min(kMaxGain, clampGain(kMaxGrowth * std::max(base.ki, 1), 0)));
     return pair;
+}
+
+GainPair GainSearch::towardTarget() const {
+    // Lower gains straight away. Higher ones by at most the factor of growth, and the integral
+    // zero (the ratio Ki / Kp) first at the present bandwidth: a zero placed for a fast loop
+    // makes a slow one overshoot.
+    const GainPair base = growthBase();
+    const double ratio = double(target_->ki) / target_->kp;
+    const double baseRatio = double(base.ki) / base.kp;
+    double kp = std::min(double(target_->kp), kMaxGrowth * base.kp);
+    if (target_->kp > base.kp && target_->ki > 0 &&
+        std::abs(std::log(baseRatio / ratio)) > std::log(kRatioTolerance))
+        kp = base.kp;
+    return bounded({clampGain(kp, 1), clampGain(kp * ratio, 0)});
 }
 
 void GainSearch::propose(GainPair pair) {
@@ -238,7 +262,11 @@ void GainSearch::advance(const QVector<float>& samples) {
             startRefine();
             return;
         }
-        const GainPair next = bounded(*target_);
+        // Each calm step is faster than the ones before: it tells the delay and the weight of
+        // Ki better, and with them where the target lies.
+        if (fitIntegral(samples, last.gains))
+            target_ = modelOptimum().value_or(*target_);
+        const GainPair next = towardTarget();
         if (measured(next)) {
             startRefine();
             return;
@@ -265,11 +293,11 @@ void GainSearch::advance(const QVector<float>& samples) {
 
 void GainSearch::afterProportional(const QVector<float>& samples) {
     const SearchStep& last = steps_.last();
-    const std::optional<LoopFit> fit =
+    const QVector<LoopFit> fits =
         EndsDirection(last.verdict)
-            ? std::nullopt
+            ? QVector<LoopFit>()
             : FitProportionalStep(samples, commanded_, proportionalPair_.kp);
-    if (!fit || fit->residual > kFitTolerance) {
+    if (fits.isEmpty() || fits.first().residual > kFitTolerance) {
         if (++proportionalTries_ >= kProportionalTries) {
             startRefine(); // no model: the pattern search alone
             return;
@@ -282,18 +310,16 @@ void GainSearch::afterProportional(const QVector<float>& samples) {
         proportionalPair_ = *pending_;
         return;
     }
-    proportional_ = fit;
+    candidates_ = fits;
+    proportional_ = *std::max_element(fits.begin(), fits.end(), [](const auto& a, const auto& b) {
+        return a.model.delay < b.model.delay;
+    });
 
     // The starting pair's step gives the weight of Ki, when it was a linear loop.
     const SearchStep& first = steps_.first();
-    if (start_.ki > 0 && !EndsDirection(first.verdict)) {
-        const std::optional<LoopFit> integral = FitIntegralScale(
-            proportional_->model, records_.first(), commanded_, start_.kp, start_.ki);
-        if (integral && integral->residual <= kFitTolerance) {
-            integral_ = integral;
-            startApproach();
-            return;
-        }
+    if (start_.ki > 0 && !EndsDirection(first.verdict) && fitIntegral(records_.first(), start_)) {
+        startApproach();
+        return;
     }
     // A step of its own: the starting pair's integral share at the proportional step's gain,
     // and a quarter of it when the starting pair was not calm.
@@ -304,12 +330,35 @@ void GainSearch::afterProportional(const QVector<float>& samples) {
 }
 
 void GainSearch::afterIntegralProbe(const QVector<float>& samples) {
-    const SearchStep& last = steps_.last();
-    const std::optional<LoopFit> integral =
-        FitIntegralScale(proportional_->model, samples, commanded_, last.gains.kp, last.gains.ki);
-    if (integral && integral->residual <= kFitTolerance)
-        integral_ = integral;
+    fitIntegral(samples, steps_.last().gains);
     startApproach();
+}
+
+bool GainSearch::fitIntegral(const QVector<float>& samples, GainPair gains) {
+    // The weight of Ki with each fit of the proportional step; the pair of fits that explains
+    // this step best also settles which delay the loop has.
+    // Where this step cannot tell them apart either, the longest delay: the gentler loop.
+    QVector<QPair<LoopFit, LoopFit>> fits; // proportional, integral
+    double least = 0;
+    for (const LoopFit& candidate : candidates_) {
+        const std::optional<LoopFit> integral =
+            FitIntegralScale(candidate.model, samples, commanded_, gains.kp, gains.ki);
+        if (!integral)
+            continue;
+        if (fits.isEmpty() || integral->residual < least)
+            least = integral->residual;
+        fits.append({candidate, *integral});
+    }
+    const QPair<LoopFit, LoopFit>* chosen = nullptr;
+    for (const auto& fit : fits)
+        if (fit.second.residual <= kEquallyGood * least + kNoiseFloor &&
+            (!chosen || fit.second.model.delay > chosen->second.model.delay))
+            chosen = &fit;
+    if (!chosen || chosen->second.residual > kFitTolerance)
+        return false;
+    proportional_ = chosen->first;
+    integral_ = chosen->second;
+    return true;
 }
 
 void GainSearch::startApproach() {
@@ -319,7 +368,7 @@ void GainSearch::startApproach() {
         return;
     }
     phase_ = Phase::Approach;
-    const GainPair next = bounded(*target_);
+    const GainPair next = towardTarget();
     if (measured(next)) {
         startRefine();
         return;
@@ -350,7 +399,9 @@ std::optional<GainPair> GainSearch::modelOptimum() const {
             const QVector<float> response =
                 SimulateLoop(*fitted, pair.kp, pair.ki, commanded_, count);
             const StepMetrics metrics = ComputeStepMetricsAgainstCommand(response, commanded_);
-            if (!metrics.settlingSamples || metrics.overshootPercent.value_or(0) > overshootLimit)
+            // Ending near the edge of the band leaves a real drive's noise to decide.
+            if (!metrics.settlingSamples || metrics.overshootPercent.value_or(0) > overshootLimit ||
+                std::abs(finalOf(metrics) - commanded_) > kModelBandReserve * kBand * commanded_)
                 continue;
             // Ties go to the gentler pair: the grid runs from low gains up.
             if (*metrics.settlingSamples < bestSettling) {
@@ -393,10 +444,11 @@ void GainSearch::proposeRefinement() {
             continue;
         }
         const auto& [kpPower, kiPower] = kDirections[size_t(direction_)];
-        const GainPair candidate =
-            bounded({clampGain(centre_.kp * std::pow(factor_, kpPower), 1),
-                     clampGain(std::max(centre_.ki, 1) * std::pow(factor_, kiPower), 0)});
-        if (candidate == centre_) {
+        const GainPair wanted{clampGain(centre_.kp * std::pow(factor_, kpPower), 1),
+                              clampGain(std::max(centre_.ki, 1) * std::pow(factor_, kiPower), 0)};
+        const GainPair candidate = bounded(wanted);
+        // A move that the growth limit would bend is no move along this direction.
+        if (candidate == centre_ || !(candidate == wanted)) {
             skip();
             continue;
         }

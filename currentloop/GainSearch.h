@@ -58,9 +58,9 @@ struct SearchLimits {
 //    bandwidth (both gains together) and along the integral zero (Ki alone), with shrinking
 //    factors.
 // Safety: no gain grows beyond twice its value in the last pair that met the limits (until one
-// has, the last calm one: within the overshoot limit, neither oscillating nor saturated; the
-// starting pair before that), and a step that oscillates, saturates or overshoots beyond twice
-// the limit ends the direction that led to it.
+// has, the last calm pair with integral action: within the overshoot limit, neither oscillating
+// nor saturated; the starting pair before that), and a step that oscillates, saturates or
+// overshoots beyond twice the limit ends the direction that led to it.
 class GainSearch {
 public:
     GainSearch(GainPair start, double stepAmperes, SearchLimits limits = {});
@@ -93,6 +93,7 @@ private:
     void advance(const QVector<float>& samples);
     void afterProportional(const QVector<float>& samples);
     void afterIntegralProbe(const QVector<float>& samples);
+    bool fitIntegral(const QVector<float>& samples, GainPair gains);
     void startApproach();
     void startRefine();
     void proposeRefinement();
@@ -101,6 +102,7 @@ private:
     bool calm(const SearchStep& step) const;
     GainPair growthBase() const;
     GainPair bounded(GainPair pair) const;
+    GainPair towardTarget() const;
     void propose(GainPair pair);
     bool better(const SearchStep& a, const SearchStep& b) const;
     const SearchStep* measured(GainPair pair) const;
@@ -114,6 +116,7 @@ private:
     Phase phase_ = Phase::Start;
 
     // What the search has learnt.
+    QVector<LoopFit> candidates_; // fits of the proportional step, equally good
     std::optional<LoopFit> proportional_;
     std::optional<LoopFit> integral_;
     int proportionalTries_ = 0;

@@ -16,6 +16,10 @@ constexpr double kKappaLowest = 1e-7;
 constexpr double kKappaHighest = 1e3;
 constexpr int kKappaPointsPerDecade = 12;
 constexpr int kRefinements = 40;
+// Fits within this of the best one explain a step equally well (the noise floor in parts of the
+// command covers records so clean that every residual is tiny).
+constexpr double kEquallyGood = 1.1;
+constexpr double kNoiseFloor = 0.0005;
 
 double residualOf(const LoopModel& model, const QVector<float>& samples, double commanded,
                   double kp, double ki) {
@@ -85,25 +89,30 @@ QVector<float> SimulateLoop(const LoopModel& model, double kp, double ki, double
     return samples;
 }
 
-std::optional<LoopFit> FitProportionalStep(const QVector<float>& samples, double commandedAmperes,
-                                           double kp) {
+QVector<LoopFit> FitProportionalStep(const QVector<float>& samples, double commandedAmperes,
+                                     double kp) {
     if (commandedAmperes == 0 || kp <= 0 || samples.size() < 40 ||
         finalValue(samples) / commandedAmperes < kSmallestResponse)
-        return std::nullopt;
-    std::optional<LoopFit> best;
+        return {};
+    QVector<LoopFit> fits;
     const int latestStart = std::min<int>(kLatestStepStart, int(samples.size()) / 3);
     for (int stepIndex = 0; stepIndex <= latestStart; ++stepIndex) {
         for (int delay = 0; delay <= kLongestDelay; ++delay) {
             const std::optional<LoopModel> model =
                 leastSquares(samples, commandedAmperes, kp, stepIndex, delay);
-            if (!model)
-                continue;
-            const double residual = residualOf(*model, samples, commandedAmperes, kp, 0);
-            if (!best || residual < best->residual)
-                best = LoopFit{*model, residual};
+            if (model)
+                fits.append({*model, residualOf(*model, samples, commandedAmperes, kp, 0)});
         }
     }
-    return best;
+    std::sort(fits.begin(), fits.end(),
+              [](const LoopFit& a, const LoopFit& b) { return a.residual < b.residual; });
+    // A slow proportional step hardly tells a later step from a longer delay; a step with
+    // integral action will.
+    const auto worse = std::find_if(fits.begin(), fits.end(), [&](const LoopFit& fit) {
+        return fit.residual > kEquallyGood * fits.first().residual + kNoiseFloor;
+    });
+    fits.erase(worse, fits.end());
+    return fits;
 }
 
 std::optional<LoopFit> FitIntegralScale(const LoopModel& model, const QVector<float>& samples,

@@ -34,9 +34,11 @@ struct LoopFit {
 };
 
 // The winding, the delay and the step's start from a step with proportional gain alone (Ki 0),
-// by least squares; nullopt when the record carries too little of a response to fit.
-std::optional<LoopFit> FitProportionalStep(const QVector<float>& samples, double commandedAmperes,
-                                           double kp);
+// by least squares: the fits that explain the step about equally well (a slow step hardly tells
+// a later start from a longer delay), best first; none when the record carries too little of a
+// response to fit.
+QVector<LoopFit> FitProportionalStep(const QVector<float>& samples, double commandedAmperes,
+                                     double kp);
 
 // kappa of the model from a step with both gains; the rest of the model stays as it is.
 std::optional<LoopFit> FitIntegralScale(const LoopModel& model, const QVector<float>& samples,
