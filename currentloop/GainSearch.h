@@ -52,8 +52,10 @@ struct SearchLimits {
 //    pole places the integral zero, its gain tells what a count of Kp does (a response that does
 //    not fit a linear loop halves Kp and tries again);
 // 3. the weight of a count of Ki, fitted to the starting pair's step (or to a step of its own
-//    when the starting pair's was not linear);
-// 4. the pair the fitted model settles soonest with, approached on the drive;
+//    when the starting pair's was not linear), which also settles the delay where the
+//    proportional step could not;
+// 4. the pair the fitted model settles soonest with, approached on the drive: the integral zero
+//    first, then the bandwidth, refitting with every calm step;
 // 5. a bounded pattern search around the best measured pair, along the gain that sets the
 //    bandwidth (both gains together) and along the integral zero (Ki alone), with shrinking
 //    factors.
@@ -83,10 +85,6 @@ public:
 
 private:
     enum class Phase { Start, Proportional, IntegralProbe, Approach, Refine };
-    struct Direction {
-        double kpPower; // the factor's power applied to Kp
-        double kiPower; // and to Ki
-    };
 
     StepVerdict judge(const QVector<float>& samples, const StepMetrics& metrics) const;
     bool saturated(const QVector<float>& samples, GainPair gains) const;
