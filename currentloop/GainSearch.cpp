@@ -152,15 +152,23 @@ bool GainSearch::saturated(const QVector<float>& samples, GainPair gains) const 
     const std::optional<LoopModel> fitted = model();
     if (!fitted || (gains.ki > 0 && fitted->kappa == 0))
         return false;
-    const QVector<float> linear =
-        SimulateLoop(*fitted, gains.kp, gains.ki, commanded_, int(samples.size()));
-    const int predicted = firstReaching(linear, commanded_ / 2);
-    if (predicted < 0)
-        return false;
+    // Slower than every explanation of the proportional step would have the loop: as long as
+    // the delay is not settled, the slowest of them is the one to beat.
     const int reached = firstReaching(samples, commanded_ / 2);
-    const int start = fitted->stepIndex;
-    const double allowed = kSaturationSlowdown * (predicted - start) + kSaturationSlack;
-    return reached < 0 || reached - start > allowed;
+    for (const LoopFit& candidate : candidates_) {
+        LoopModel loop = candidate.model;
+        loop.kappa = fitted->kappa;
+        const QVector<float> linear =
+            SimulateLoop(loop, gains.kp, gains.ki, commanded_, int(samples.size()));
+        const int predicted = firstReaching(linear, commanded_ / 2);
+        if (predicted < 0)
+            return false;
+        const int start = loop.stepIndex;
+        const double allowed = kSaturationSlowdown * (predicted - start) + kSaturationSlack;
+        if (reached >= 0 && reached - start <= allowed)
+            return false;
+    }
+    return !candidates_.isEmpty();
 }
 
 bool GainSearch::calm(const SearchStep& step) const {
