@@ -15,6 +15,7 @@
 
 #include <QTest>
 #include <cmath>
+#include <numbers>
 
 using kiro::GainPair;
 using kiro::GainSearch;
@@ -70,6 +71,8 @@ struct LinkRig {
 class GainSearchTest : public QObject {
     Q_OBJECT
 private slots:
+    void verdicts_data();
+    void verdicts();
     void meetsTheLimitsOnAnyDrive_data();
     void meetsTheLimitsOnAnyDrive();
     void stepsStayWithinTheMost();
@@ -80,6 +83,43 @@ private slots:
     void silentDriveGetsItsGainsBack_data();
     void silentDriveGetsItsGainsBack();
 };
+
+// How a step is judged, on records of known shape after a step of 1 A at sample 10: a quick
+// first-order rise to a given end, then a damped ringing of a given first swing.
+void GainSearchTest::verdicts_data() {
+    QTest::addColumn<double>("end");
+    QTest::addColumn<double>("ringing"); // first swing in parts of the command
+    QTest::addColumn<double>("decay");   // of the swing per period
+    QTest::addColumn<int>("verdict");
+    QTest::newRow("settles on the command")
+        << 1.0 << 0.0 << 0.0 << int(kiro::StepVerdict::Accepted);
+    QTest::newRow("ends 3 % short") << 0.97 << 0.0 << 0.0 << int(kiro::StepVerdict::NotSettled);
+    QTest::newRow("overshoots 7 %") << 1.0 << 0.07 << 0.1 << int(kiro::StepVerdict::Overshoot);
+    QTest::newRow("overshoots 12 %: twice the limit")
+        << 1.0 << 0.12 << 0.1 << int(kiro::StepVerdict::Runaway);
+    QTest::newRow("keeps ringing across the band")
+        << 1.0 << 0.045 << 0.9 << int(kiro::StepVerdict::Oscillates);
+}
+
+void GainSearchTest::verdicts() {
+    QFETCH(double, end);
+    QFETCH(double, ringing);
+    QFETCH(double, decay);
+    QFETCH(int, verdict);
+    // The rise is over by sample 18; the first swing peaks a quarter period later at `ringing`.
+    QVector<float> samples(200, 0.0f);
+    constexpr double kPeriod = 16;
+    for (int k = 10; k < samples.size(); ++k) {
+        const double t = k - 10;
+        const double phase = (t - 8) / kPeriod;
+        const double swing = t < 8 ? 0
+                                   : ringing * std::pow(decay, phase - 0.25) *
+                                         std::sin(2 * std::numbers::pi * phase);
+        samples[k] = float(end * (1 - std::exp(-t / 2)) + swing);
+    }
+    GainSearch search({1000, 300}, 1.0);
+    QCOMPARE(int(search.record(samples).verdict), verdict);
+}
 
 void GainSearchTest::meetsTheLimitsOnAnyDrive_data() {
     QTest::addColumn<int>("winding");
