@@ -36,10 +36,6 @@ constexpr double kZeroLowest = 1e-4;
 constexpr double kZeroHighest = 0.8;
 constexpr int kModelGridPoints = 48;
 constexpr int kNotSettled = 1 << 20;
-// Fits within this of the best one explain a step equally well (the floor, in parts of the
-// command, covers records so clean that every residual is tiny).
-constexpr double kEquallyGood = 1.1;
-constexpr double kNoiseFloor = 0.0005;
 
 constexpr std::array<std::array<double, 2>, 4> kDirections{{
     {1, 1},   // bandwidth up: both gains
@@ -359,7 +355,7 @@ bool GainSearch::fitIntegral(const QVector<float>& samples, GainPair gains) {
     }
     const QPair<LoopFit, LoopFit>* chosen = nullptr;
     for (const auto& fit : fits)
-        if (fit.second.residual <= kEquallyGood * least + kNoiseFloor &&
+        if (ExplainsEquallyWell(fit.second.residual, least) &&
             (!chosen || fit.second.model.delay > chosen->second.model.delay))
             chosen = &fit;
     if (!chosen || chosen->second.residual > kFitTolerance)

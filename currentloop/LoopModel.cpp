@@ -109,10 +109,14 @@ QVector<LoopFit> FitProportionalStep(const QVector<float>& samples, double comma
     // A slow proportional step hardly tells a later step from a longer delay; a step with
     // integral action will.
     const auto worse = std::find_if(fits.begin(), fits.end(), [&](const LoopFit& fit) {
-        return fit.residual > kEquallyGood * fits.first().residual + kNoiseFloor;
+        return !ExplainsEquallyWell(fit.residual, fits.first().residual);
     });
     fits.erase(worse, fits.end());
     return fits;
+}
+
+bool ExplainsEquallyWell(double residual, double least) {
+    return residual <= kEquallyGood * least + kNoiseFloor;
 }
 
 std::optional<LoopFit> FitIntegralScale(const LoopModel& model, const QVector<float>& samples,

@@ -40,6 +40,10 @@ struct LoopFit {
 QVector<LoopFit> FitProportionalStep(const QVector<float>& samples, double commandedAmperes,
                                      double kp);
 
+// Whether a fit with this residual explains its step as well as the best one, with the least
+// residual, does (within the noise of a record).
+bool ExplainsEquallyWell(double residual, double least);
+
 // kappa of the model from a step with both gains; the rest of the model stays as it is.
 std::optional<LoopFit> FitIntegralScale(const LoopModel& model, const QVector<float>& samples,
                                         double commandedAmperes, double kp, double ki);
