@@ -18,9 +18,10 @@ std::optional<int> firstReaching(const QVector<double>& response, double level) 
         return std::nullopt;
     return int(it - response.begin());
 }
-} // namespace
 
-StepMetrics ComputeStepMetrics(const QVector<float>& samples, double stepAmperes) {
+// The figures with the ratios taken against the given level (the final value, or the current
+// commanded).
+StepMetrics figuresAgainst(const QVector<float>& samples, double stepAmperes, bool commanded) {
     StepMetrics metrics;
     const int count = samples.size();
     if (count < kFinalSamples)
@@ -33,12 +34,13 @@ StepMetrics ComputeStepMetrics(const QVector<float>& samples, double stepAmperes
         return metrics;
     metrics.finalAmperes = finalValue;
     metrics.steadyStateErrorAmperes = stepAmperes - finalValue;
-    if (stepAmperes == 0 || finalValue == 0)
+    const double reference = commanded ? stepAmperes : finalValue;
+    if (stepAmperes == 0 || reference == 0)
         return metrics;
 
-    // On the side of the final value, so that a response below zero reads as its mirror image.
-    const double side = finalValue > 0 ? 1 : -1;
-    const double level = side * finalValue;
+    // On the side of the reference, so that a response below zero reads as its mirror image.
+    const double side = reference > 0 ? 1 : -1;
+    const double level = side * reference;
     QVector<double> response(count);
     for (int k = 0; k < count; ++k)
         response[k] = side * samples[k];
@@ -58,6 +60,16 @@ StepMetrics ComputeStepMetrics(const QVector<float>& samples, double stepAmperes
     if (settled <= count - kFinalSamples)
         metrics.settlingSamples = settled;
     return metrics;
+}
+} // namespace
+
+StepMetrics ComputeStepMetrics(const QVector<float>& samples, double stepAmperes) {
+    return figuresAgainst(samples, stepAmperes, false);
+}
+
+StepMetrics ComputeStepMetricsAgainstCommand(const QVector<float>& samples,
+                                             double commandedAmperes) {
+    return figuresAgainst(samples, commandedAmperes, true);
 }
 
 } // namespace kiro

@@ -45,4 +45,11 @@ constexpr int kFinalSamples = 20;
 //   lies outside it (a record that still rings or drifts at its end never settles).
 StepMetrics ComputeStepMetrics(const QVector<float>& samples, double stepAmperes);
 
+// The same figures with rise, overshoot and settling taken against the current actually
+// commanded instead of the final value: a loop that settles beside its command (a proportional
+// loop, a drive whose integral action is too weak to finish within the record) does not settle
+// at all here, however flat its end. The final value and its error are the same as above.
+StepMetrics ComputeStepMetricsAgainstCommand(const QVector<float>& samples,
+                                             double commandedAmperes);
+
 } // namespace kiro

@@ -5,6 +5,17 @@
 
 namespace kiro::sim {
 
+namespace {
+// The drive's own tuning aims at a loop gain per sample that leaves room for the computation
+// delay: well damped, without overshoot.
+constexpr double kAutoTuningLoopGain = 0.2;
+constexpr double kMaxRaw = 65535;
+
+quint16 toRaw(double value) {
+    return quint16(std::lround(std::clamp(value, 1.0, kMaxRaw)));
+}
+} // namespace
+
 CurrentLoopModel::CurrentLoopModel() {
     ownClock_.start();
 }
@@ -13,42 +24,51 @@ qint64 CurrentLoopModel::now() const {
     return clock_ ? clock_() : ownClock_.elapsed();
 }
 
-CurrentLoopModel::Record CurrentLoopModel::recordStep(quint16 kp, quint16 ki, qint16 stepQ10) {
-    const double p = std::max(1, int(kp)) / 1000.0;
-    const double i = std::max(1, int(ki)) / 300.0;
-    const double target = stepQ10;
-    const double omega = std::clamp(0.35 * std::sqrt(i), 0.02, 1.5); // rad per sample
-    const double zeta = std::clamp(0.55 * p / std::sqrt(i), 0.03, 4.0);
+std::array<double, 200> CurrentLoopModel::simulateStep(quint16 kp, quint16 ki, double stepAmperes) {
+    const double ts = kSampleSeconds;
+    const double kpVoltsPerAmpere = kp * kKpVoltsPerAmpere * gainScale_;
+    const double kiVoltsPerAmperePerSample = ki * kKiVoltsPerAmpereSecond * gainScale_ * ts;
+    const double vbus = motor_.busVolts;
+    const double r = motor_.resistanceOhm;
+    // The winding's current over one sample with a constant voltage, exactly.
+    const double decay = std::exp(-r * ts / motor_.inductanceHenry);
+    const double gain = (1 - decay) / r;
 
-    constexpr int kSubsteps = 50;
-    constexpr double dt = 1.0 / kSubsteps;
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::array<double, 200> measured{};
     double current = 0;
-    double slope = 0;
-    const double noiseAmplitude = 3.0 + std::abs(target) * 0.004;
+    double integrator = 0;
+    double applied = 0; // the voltage computed one sample earlier, on the winding now
+    for (int k = 0; k < int(measured.size()); ++k) {
+        const double sample = current + (noiseAmperes_ > 0 ? noiseAmperes_ * noise(noise_) : 0.0);
+        measured[size_t(k)] = sample;
+        const double reference = k >= kSamplesBeforeStep ? stepAmperes : 0.0;
+        const double error = reference - sample;
+        integrator = std::clamp(integrator + kiVoltsPerAmperePerSample * error, -vbus, vbus);
+        const double output = std::clamp(kpVoltsPerAmpere * error + integrator, -vbus, vbus);
+        current = decay * current + gain * applied;
+        applied = output;
+    }
+    return measured;
+}
+
+CurrentLoopModel::Record CurrentLoopModel::recordStep(quint16 kp, quint16 ki, qint16 stepQ10) {
+    const std::array<double, 200> measured = simulateStep(kp, ki, stepQ10 / 1024.0);
     Record record{};
-    for (int k = 0; k < int(record.size()); ++k) {
-        if (k >= kSamplesBeforeStep) {
-            for (int s = 0; s < kSubsteps; ++s) {
-                const double accel = omega * omega * (target - current) - 2 * zeta * omega * slope;
-                slope += accel * dt;
-                current += slope * dt;
-            }
-        }
-        noiseSeed_ = noiseSeed_ * 1664525u + 1013904223u;
-        const double noise =
-            (double(noiseSeed_ >> 8) / double(1u << 24) * 2.0 - 1.0) * noiseAmplitude;
-        const double sample = std::clamp(current + noise, -32768.0, 32767.0);
-        record[size_t(k)] = quint16(qint16(std::lround(sample)));
+    for (size_t k = 0; k < record.size(); ++k) {
+        const double q10 = std::clamp(measured[k] * 1024.0, -32768.0, 32767.0);
+        record[k] = quint16(qint16(std::lround(q10)));
     }
     return record;
 }
 
-void CurrentLoopModel::startAutoTuning(double peakAmperes) {
-    // A larger winding current asks for a slightly stronger integral action.
-    const double peak = std::max(0.5, peakAmperes);
-    const auto ki = quint16(std::lround(240 + 8 * peak));
-    const auto kp = quint16(std::lround(1000 * 0.72 * std::sqrt(ki / 300.0) / 0.55));
-    tuned_ = {kp, ki};
+void CurrentLoopModel::startAutoTuning() {
+    // Proportional gain for the loop gain, integral zero on the winding's pole.
+    const double kpVoltsPerAmpere = kAutoTuningLoopGain * motor_.inductanceHenry / kSampleSeconds;
+    const double kiVoltsPerAmpereSecond =
+        kpVoltsPerAmpere * motor_.resistanceOhm / motor_.inductanceHenry;
+    tuned_ = {toRaw(kpVoltsPerAmpere / (kKpVoltsPerAmpere * gainScale_)),
+              toRaw(kiVoltsPerAmpereSecond / (kKiVoltsPerAmpereSecond * gainScale_))};
     tunedAt_ = now() + kAutoTuningMs;
 }
 

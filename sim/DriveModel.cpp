@@ -228,7 +228,7 @@ void DriveModel::runStepTest() {
 
 void DriveModel::runAutoTuning() {
     ++autoTunings_;
-    loop_.startAutoTuning(registers_[reg::PeakCurrent] / 1024.0);
+    loop_.startAutoTuning();
 }
 
 QList<Delivery> DriveModel::respond(const QByteArray& request) {

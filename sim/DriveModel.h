@@ -84,6 +84,9 @@ public:
     void setStepResponse(const QVector<qint16>& samples) { cannedResponse_ = samples; }
     // The drive's sense of time (the automatic tuning takes a while); a monotonic clock by default.
     void setClock(CurrentLoopModel::Clock clock) { loop_.setClock(std::move(clock)); }
+    // The physical loop behind the step test: its winding, supply, gain scaling and noise.
+    CurrentLoopModel& currentLoop() { return loop_; }
+    const CurrentLoopModel& currentLoop() const { return loop_; }
 
     // The longest read the drive serves; longer ones get an exception reply (illegal value).
     static constexpr int kMaxReadCount = 2000;

@@ -27,9 +27,14 @@ const char* const kUsage =
     "  params load --verify FILE.kvx     (qz318) load, then compare as verify does\n"
     "  params reset                      (qz318) factory parameters\n"
     "  commit                  commit the drive's parameters to EEPROM\n"
+    "  tune [--current A] [--max-overshoot PCT] [--max-steps N] [--kp N] [--ki N]\n"
+    "                          search Kp and Ki with step tests (default: half the peak\n"
+    "                          current, 5 %, 40 steps, from the drive's gains); CSV of\n"
+    "                          every step, then the best pair is written; Ctrl+C puts\n"
+    "                          the drive's gains back and exits with 130\n"
     "\n"
     "Exit codes: 0 done, 1 the drive failed, 2 usage or a file that cannot be used,\n"
-    "3 port, 4 the drive differs from the file.\n";
+    "3 port, 4 the drive differs from the file, 5 tune found no pair within the limits.\n";
 
 } // namespace
 

@@ -19,7 +19,8 @@ enum ExitCode {
     kExitDriveFailed = 1,
     kExitUsage = 2,
     kExitPort = 3,
-    kExitDiffers = 4, // the drive holds something other than the file it was compared with
+    kExitDiffers = 4,   // the drive holds something other than the file it was compared with
+    kExitNoPairMet = 5, // tune: no pair met the limits; the drive keeps its gains
     // What a shell reports for a program ended by Ctrl+C: a gain sweep that left pairs out.
     kExitInterrupted = 130,
 };

@@ -3,6 +3,7 @@
 
 #include "BenchSession.h"
 #include "Commands.h"
+#include "TuneCommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -17,7 +18,7 @@ struct CommandEntry {
 
 constexpr CommandEntry kCommands[] = {
     {"read", runRead},       {"write", runWrite},   {"step", runStep},     {"faults", runFaults},
-    {"archive", runArchive}, {"params", runParams}, {"commit", runCommit},
+    {"archive", runArchive}, {"params", runParams}, {"commit", runCommit}, {"tune", runTune},
 };
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QStringList>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -27,6 +28,7 @@ const char* const kUsage =
     "usage: qzdrive-sim --variant x7|qz318 --port COMn\n"
     "                   [--fault silent|late|pieces|crc|station|stray|short|exception]\n"
     "                   [--delay MS] [--faults W0,W1,...] [--stuck REG=VALUE ...]\n"
+    "                   [--motor R,L,VBUS] [--gain-scale K]\n"
     "       qzdrive-sim --help | --version\n"
     "\n"
     "Serves a simulated drive on a pseudo-terminal and links COMn to it in the port map.\n"
@@ -39,6 +41,10 @@ const char* const kUsage =
     "             e.g. 0x09 for overcurrent and phase loss now\n"
     "  --stuck    register REG acknowledges every write but keeps holding VALUE\n"
     "             (decimal or 0x..); may be given for several registers\n"
+    "  --motor    the winding and supply behind the current loop: resistance in ohm,\n"
+    "             inductance in henry, bus voltage in volt (default 1.2,0.0036,48)\n"
+    "  --gain-scale  multiplies the scaling of both current-loop gains (default 1: Kp\n"
+    "             1 = 4 mV/A, Ki 1 = 4 V/(A s)), as a firmware that scales them otherwise\n"
     "Stops on Ctrl+C or SIGTERM and removes the COM link.\n";
 
 struct Options {
@@ -48,6 +54,8 @@ struct Options {
     int delayMs = -1; // not given
     std::optional<QVector<quint16>> faultWords;
     QList<QPair<quint16, quint16>> stuck; // register, the value it keeps
+    std::optional<kiro::sim::Motor> motor;
+    double gainScale = 1;
 };
 
 int signalPipe[2] = {-1, -1};
@@ -80,6 +88,21 @@ std::optional<QPair<quint16, quint16>> parseStuck(const QString& text) {
     return QPair<quint16, quint16>(*address, *value);
 }
 
+// R,L,VBUS: three positive finite numbers.
+std::optional<kiro::sim::Motor> parseMotor(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 3)
+        return std::nullopt;
+    double values[3];
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        values[i] = parts[i].toDouble(&ok);
+        if (!ok || !std::isfinite(values[i]) || values[i] <= 0)
+            return std::nullopt;
+    }
+    return kiro::sim::Motor{values[0], values[1], values[2]};
+}
+
 bool parse(const QStringList& args, Options& options, QString& problem) {
     static const QMap<QString, Misbehaviour> faults{
         {QStringLiteral("silent"), Misbehaviour::Silent},
@@ -97,7 +120,8 @@ bool parse(const QStringList& args, Options& options, QString& problem) {
         const QString& option = args[i];
         static const QStringList known{QStringLiteral("--variant"), QStringLiteral("--port"),
                                        QStringLiteral("--fault"),   QStringLiteral("--delay"),
-                                       QStringLiteral("--faults"),  QStringLiteral("--stuck")};
+                                       QStringLiteral("--faults"),  QStringLiteral("--stuck"),
+                                       QStringLiteral("--motor"),   QStringLiteral("--gain-scale")};
         if (!known.contains(option)) {
             problem = QStringLiteral("unknown option %1").arg(option);
             return false;
@@ -142,6 +166,21 @@ bool parse(const QStringList& args, Options& options, QString& problem) {
                 return false;
             }
             options.stuck.append(*stuck);
+        } else if (option == QLatin1String("--motor")) {
+            options.motor = parseMotor(value);
+            if (!options.motor) {
+                problem = QStringLiteral("--motor takes R,L,VBUS in ohm, henry and volt, all "
+                                         "above 0, not %1")
+                              .arg(value);
+                return false;
+            }
+        } else if (option == QLatin1String("--gain-scale")) {
+            bool ok = false;
+            options.gainScale = value.toDouble(&ok);
+            if (!ok || !std::isfinite(options.gainScale) || options.gainScale <= 0) {
+                problem = QStringLiteral("--gain-scale takes a number above 0, not %1").arg(value);
+                return false;
+            }
         } else {
             bool ok = false;
             options.delayMs = value.toInt(&ok);
@@ -183,6 +222,9 @@ int main(int argc, char* argv[]) {
         drive.faults().setWords(*options.faultWords);
     for (const auto& [address, value] : options.stuck)
         drive.setStuck(address, value);
+    if (options.motor)
+        drive.currentLoop().setMotor(*options.motor);
+    drive.currentLoop().setGainScale(options.gainScale);
     const bool delaysReply =
         options.fault == Misbehaviour::Late || options.fault == Misbehaviour::InPieces;
     if (options.delayMs >= 0 && !delaysReply)

@@ -96,7 +96,7 @@ private slots:
     void stepPrintsTheRecord() {
         QFETCH(QString, variant);
         startDrive(variant);
-        const Run run = qzcli(variant, {"step", "1.5", "--kp", "3000", "--ki", "0x12c"});
+        const Run run = qzcli(variant, {"step", "1.5", "--kp", "3000", "--ki", "0x384"});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.contains(QStringLiteral("step test")), qPrintable(run.err));
         const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -119,7 +119,7 @@ private slots:
 
         // The gains and the current stayed in the drive; the test mode is over.
         QCOMPARE(registerOf(variant, 0), 3000);
-        QCOMPARE(registerOf(variant, 1), 300);
+        QCOMPARE(registerOf(variant, 1), 900);
         QCOMPARE(registerOf(variant, 4), 1536);
         QCOMPARE(registerOf(variant, 2), 0);
     }
@@ -134,7 +134,8 @@ private slots:
     }
 
     // Kp outer, Ki inner: the bench reads the lines in the order of its lists. The figures are
-    // those of the drive's response: Kp damps it, Ki makes it faster and livelier.
+    // those of the drive's PI loop: at Kp 1000 more Ki rises sooner and overshoots more; at Ki 900
+    // more Kp damps the overshoot.
     void sweepRunsEveryPairInOrder() {
         startDrive(QStringLiteral("x7"));
         const Run run =
@@ -147,15 +148,14 @@ private slots:
         QCOMPARE(gainsOf(rows), order);
         for (const Figures& row : rows) {
             const QString line = row.fields.join(QLatin1Char(','));
-            QVERIFY2(std::abs(row.field(2) - 1) < 0.02, qPrintable(line));
+            QVERIFY2(std::abs(row.field(2) - 1) < 0.1, qPrintable(line)); // a weak Ki lags
             QVERIFY2(std::abs(row.field(2) + row.field(3) - 1) < 0.0002, qPrintable(line));
             for (int column = 2; column < 7; ++column)
                 QVERIFY2(!row.fields[column].isEmpty(), qPrintable(line));
         }
-        for (int ki = 1; ki < 3; ++ki) // the overshoot of Ki 100 is lost in the noise
-            QVERIFY(rows[ki].field(5) > rows[ki + 3].field(5) + 5);
-        for (int kp = 0; kp < 6; kp += 3)
-            QVERIFY(rows[kp].field(4) > rows[kp + 2].field(4));
+        QVERIFY(rows[0].field(4) > rows[2].field(4));
+        QVERIFY(rows[2].field(5) > rows[1].field(5) + 5);
+        QVERIFY(rows[2].field(5) > rows[5].field(5) + 5);
 
         QCOMPARE(registerOf("x7", 0), 3000);
         QCOMPARE(registerOf("x7", 1), 900);

@@ -81,6 +81,8 @@ class StepMetricsTest : public QObject {
 private slots:
     void figures_data();
     void figures();
+    void againstCommand_data();
+    void againstCommand();
 };
 
 void StepMetricsTest::figures_data() {
@@ -138,6 +140,31 @@ void StepMetricsTest::figures() {
     compareFigure(metrics.finalAmperes, finalAmperes, "final");
     compareFigure(metrics.steadyStateErrorAmperes, errorAmperes, "steady-state error");
     QCOMPARE(metrics.riseSamples.value_or(kNoCount), rise);
+    compareFigure(metrics.overshootPercent, overshoot, "overshoot");
+    QCOMPARE(metrics.settlingSamples.value_or(kNoCount), settling);
+}
+
+// The gain search measures against the current commanded: a response that ends flat beside the
+// command has not settled, and how far it passes the command is its overshoot.
+void StepMetricsTest::againstCommand_data() {
+    QTest::addColumn<QVector<float>>("samples");
+    QTest::addColumn<double>("overshoot");
+    QTest::addColumn<int>("settling");
+    QTest::newRow("on the command") << record(flat, 1.0) << 0.0 << kBeforeStep;
+    QTest::newRow("3 % short of it") << record(flat, 0.97) << 0.0 << kNoCount;
+    QTest::newRow("3 % beyond it") << record(flat, 1.03) << 3.0 << kNoCount;
+    QTest::newRow("1.5 % beyond it, within the band") << record(flat, 1.015) << 1.5 << kBeforeStep;
+    QTest::newRow("mirrored") << mirrored(record(flat, 1.03)) << 3.0 << kNoCount;
+}
+
+void StepMetricsTest::againstCommand() {
+    QFETCH(QVector<float>, samples);
+    QFETCH(double, overshoot);
+    QFETCH(int, settling);
+    const double step = samples.last() < 0 ? -1 : 1;
+    const kiro::StepMetrics metrics = kiro::ComputeStepMetricsAgainstCommand(samples, step);
+    const kiro::StepMetrics plain = kiro::ComputeStepMetrics(samples, step);
+    QCOMPARE(metrics.finalAmperes, plain.finalAmperes);
     compareFigure(metrics.overshootPercent, overshoot, "overshoot");
     QCOMPARE(metrics.settlingSamples.value_or(kNoCount), settling);
 }

@@ -59,8 +59,13 @@ private slots:
     void exceptionReplies();
     void faultClear_data();
     void faultClear();
-    void stepResponse_data();
-    void stepResponse();
+    void recordIsAMeasurement();
+    void smallGainIsFirstOrder();
+    void steadyState_data();
+    void steadyState();
+    void delayOfOneSample();
+    void outputClampsAtTheBusVoltage();
+    void gainScaleMultipliesBothGains();
     void stepTestLeavesParametersAlone();
     void cannedStepResponse();
     void autoTuningAndEepromCommit();
@@ -215,51 +220,137 @@ void TstDriveModel::faultClear() {
         QCOMPARE(drive.faults().word(k), historyCleared ? quint16(0) : quint16(0x0009));
 }
 
-void TstDriveModel::stepResponse_data() {
-    QTest::addColumn<ReplyLayout>("layout");
+namespace {
+
+// The winding and the scaling of the default drive, for the closed forms below.
+struct LoopConstants {
+    double r;
+    double ts = CurrentLoopModel::kSampleSeconds;
+    double decay; // of the winding's current over one sample
+    double gain;  // current added over one sample per volt
+    double vbus;
+    explicit LoopConstants(const Motor& motor)
+        : r(motor.resistanceOhm), decay(std::exp(-r * ts / motor.inductanceHenry)),
+          gain((1 - decay) / r), vbus(motor.busVolts) {}
+};
+
+// A step without measurement noise; amperes per sample.
+QVector<double> exactStep(ReplyLayout layout, quint16 kp, quint16 ki, double amperes,
+                          double gainScale = 1) {
+    DriveModel drive(layout);
+    drive.currentLoop().setNoiseAmperes(0);
+    drive.currentLoop().setGainScale(gainScale);
+    drive.answer(request(1, 6, reg::CurrentLoopKp, kp));
+    drive.answer(request(1, 6, reg::CurrentLoopKi, ki));
+    drive.answer(request(1, 6, reg::StepTestCurrent, quint16(std::lround(amperes * 1024))));
+    drive.answer(request(1, 6, reg::StepTestCommand, 1));
+    QVector<double> record;
+    for (const qint16 sample : samples(drive))
+        record.append(sample / 1024.0);
+    return record;
+}
+
+constexpr int kStep = CurrentLoopModel::kSamplesBeforeStep;
+constexpr double kQ10 = 1 / 1024.0; // the record's resolution
+
+} // namespace
+
+void TstDriveModel::recordIsAMeasurement() {
+    DriveModel drive(ReplyLayout::WideByteCount);
+    drive.answer(request(1, 6, reg::StepTestCurrent, 1024));
+    drive.answer(request(1, 6, reg::StepTestCommand, 1));
+    const QVector<qint16> record = samples(drive);
+    QVERIFY2(std::abs(record.first()) < 0.05 * 1024, "the record starts before the step");
+    // Noise of a few mA: the settled record is not one value repeated.
+    QVERIFY(record[180] != record[181] || record[181] != record[182] || record[182] != record[183]);
+    for (int k = 150; k < 200; ++k)
+        QVERIFY2(std::abs(record[k] - 1024) < 0.02 * 1024, qPrintable(QString::number(k)));
+}
+
+// Proportional gain alone and small: the winding behind a loop of gain Kp answers as one first-
+// order lag with time constant L / (R + Kp) towards Kp / (R + Kp) of the command, late by the
+// sample of computation delay.
+void TstDriveModel::smallGainIsFirstOrder() {
+    const Motor motor;
+    const quint16 kp = 100;
+    const double kpVolts = kp * CurrentLoopModel::kKpVoltsPerAmpere;
+    const double amperes = 2;
+    const QVector<double> record = exactStep(ReplyLayout::WideByteCount, kp, 0, amperes);
+    const double settled = kpVolts / (motor.resistanceOhm + kpVolts) * amperes;
+    const double tau =
+        motor.inductanceHenry / (motor.resistanceOhm + kpVolts) / CurrentLoopModel::kSampleSeconds;
+    for (int k = kStep; k < record.size(); ++k) {
+        const double t = std::max(0.0, k - kStep - 1.0);
+        const double closedForm = settled * (1 - std::exp(-t / tau));
+        QVERIFY2(
+            std::abs(record[k] - closedForm) < 0.01 * settled,
+            qPrintable(
+                QStringLiteral("sample %1: %2 against %3").arg(k).arg(record[k]).arg(closedForm)));
+    }
+}
+
+void TstDriveModel::steadyState_data() {
     QTest::addColumn<quint16>("kp");
     QTest::addColumn<quint16>("ki");
     QTest::addColumn<double>("amperes");
-    QTest::addColumn<double>("minOvershoot");
-    QTest::addColumn<double>("maxOvershoot");
-
-    QTest::newRow("x7 defaults 1 A")
-        << ReplyLayout::WideByteCount << quint16(1000) << quint16(300) << 1.0 << 0.05 << 0.35;
-    QTest::newRow("qz318 well damped 2.5 A")
-        << ReplyLayout::NarrowByteCount << quint16(3000) << quint16(300) << 2.5 << 0.0 << 0.02;
-    QTest::newRow("qz318 lively 4 A")
-        << ReplyLayout::NarrowByteCount << quint16(300) << quint16(1200) << 4.0 << 0.5 << 1.0;
+    QTest::addColumn<double>("settled");
+    const Motor motor;
+    const double kpVolts = 2000 * CurrentLoopModel::kKpVoltsPerAmpere;
+    // Without integral action the loop settles at Kp / (R + Kp) of the command.
+    QTest::newRow("proportional") << quint16(2000) << quint16(0) << 1.5
+                                  << 1.5 * kpVolts / (motor.resistanceOhm + kpVolts);
+    // The integral zero on the winding's pole (Ki / Kp = R / L): settled well within the record.
+    QTest::newRow("integral action reaches the command")
+        << quint16(4000) << quint16(1333) << 1.5 << 1.5;
+    QTest::newRow("and at 2.5 A") << quint16(4000) << quint16(1333) << 2.5 << 2.5;
 }
 
-void TstDriveModel::stepResponse() {
-    QFETCH(ReplyLayout, layout);
+void TstDriveModel::steadyState() {
     QFETCH(quint16, kp);
     QFETCH(quint16, ki);
     QFETCH(double, amperes);
-    QFETCH(double, minOvershoot);
-    QFETCH(double, maxOvershoot);
+    QFETCH(double, settled);
+    const QVector<double> record = exactStep(ReplyLayout::NarrowByteCount, kp, ki, amperes);
+    for (int k = 180; k < record.size(); ++k)
+        QVERIFY2(std::abs(record[k] - settled) <= kQ10,
+                 qPrintable(QStringLiteral("%1 against %2").arg(record[k]).arg(settled)));
+}
 
-    DriveModel drive(layout);
-    drive.answer(request(1, 6, reg::CurrentLoopKp, kp));
-    drive.answer(request(1, 6, reg::CurrentLoopKi, ki));
-    drive.answer(request(1, 6, reg::StepTestCurrent, quint16(amperes * 1024)));
-    drive.answer(request(1, 6, reg::StepTestCommand, 1));
-    QVERIFY(drive.stepTestRunning());
+// The step is commanded at sample kStep; the voltage computed from that sample reaches the
+// winding one sample later, so the current first moves at kStep + 2, by exactly what the
+// held voltage drives through the winding in one sample.
+void TstDriveModel::delayOfOneSample() {
+    const LoopConstants loop{Motor{}};
+    const quint16 kp = 1000, ki = 300;
+    const double amperes = 1.5;
+    const QVector<double> record = exactStep(ReplyLayout::WideByteCount, kp, ki, amperes);
+    QCOMPARE(record[kStep], 0.0);
+    QCOMPARE(record[kStep + 1], 0.0);
+    const double volts = (kp * CurrentLoopModel::kKpVoltsPerAmpere +
+                          ki * CurrentLoopModel::kKiVoltsPerAmpereSecond * loop.ts) *
+                         amperes;
+    QVERIFY(std::abs(record[kStep + 2] - loop.gain * volts) <= kQ10 / 2);
+}
 
-    const QVector<qint16> record = samples(drive);
-    const double target = amperes * 1024;
-    QVERIFY2(std::abs(record.first()) < 0.05 * target, "the record starts before the step");
-    double settled = 0;
-    for (int k = 150; k < 200; ++k)
-        settled += record[k];
-    settled /= 50;
-    QVERIFY2(std::abs(settled - target) < 0.03 * target, qPrintable(QString::number(settled)));
-    const double peak = *std::max_element(record.begin(), record.end());
-    const double overshoot = (peak - target) / target;
-    QVERIFY2(overshoot >= minOvershoot && overshoot <= maxOvershoot,
-             qPrintable(QStringLiteral("overshoot %1").arg(overshoot)));
-    // The record is a measurement, not a drawn curve: it carries some noise after settling.
-    QVERIFY(record[180] != record[181] || record[181] != record[182] || record[182] != record[183]);
+// A gain far beyond the bus: the output, and with it the current's rise, is that of the bus
+// voltage alone, i(n) = Vbus / R (1 - decay^n), until the current nears the command.
+void TstDriveModel::outputClampsAtTheBusVoltage() {
+    const LoopConstants loop{Motor{}};
+    const QVector<double> record = exactStep(ReplyLayout::WideByteCount, 65535, 65535, 3);
+    for (int n = 1; n <= 3; ++n) {
+        const double clamped = loop.vbus / loop.r * (1 - std::pow(loop.decay, n));
+        QVERIFY2(
+            std::abs(record[kStep + 1 + n] - clamped) <= kQ10 / 2,
+            qPrintable(QStringLiteral("%1 against %2").arg(record[kStep + 1 + n]).arg(clamped)));
+    }
+}
+
+// Another firmware's scaling: ten times the scale with a tenth of the gains is the same loop.
+void TstDriveModel::gainScaleMultipliesBothGains() {
+    const QVector<double> scaled = exactStep(ReplyLayout::WideByteCount, 100, 30, 1.5, 10);
+    const QVector<double> plain = exactStep(ReplyLayout::WideByteCount, 1000, 300, 1.5, 1);
+    QCOMPARE(scaled, plain);
+    QVERIFY(scaled != exactStep(ReplyLayout::WideByteCount, 100, 30, 1.5, 1));
 }
 
 void TstDriveModel::stepTestLeavesParametersAlone() {

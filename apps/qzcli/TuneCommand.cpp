@@ -1,0 +1,219 @@
+#include "TuneCommand.h"
+
+#include "BenchSession.h"
+
+#include "currentloop/GainSearchRun.h"
+
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+constexpr double kMaxCurrent = 5;
+constexpr int kMaxGain = 65535;
+constexpr int kMostSteps = 1000;
+
+// The signals that end a tune, noted by the handler and acted on between two steps: the drive
+// gets its gains back and leaves the test mode before qzcli exits with 128 + the signal. A second
+// signal of the same kind ends the program at once, for a drive that keeps a step from ending.
+// (A closed output pipe counts: the search's results would be lost.)
+class TuneSignals {
+public:
+    TuneSignals() {
+        caught_ = 0;
+        for (const int signal : kSignals)
+            std::signal(signal, note);
+    }
+    ~TuneSignals() {
+        for (const int signal : kSignals)
+            std::signal(signal, SIG_DFL);
+    }
+    TuneSignals(const TuneSignals&) = delete;
+    TuneSignals& operator=(const TuneSignals&) = delete;
+
+    // The signal caught, or 0.
+    int caught() const { return caught_; }
+
+private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+    static void note(int signal) {
+        caught_ = signal;
+        std::signal(signal, SIG_DFL); // both are safe in a signal handler
+    }
+    static inline volatile std::sig_atomic_t caught_ = 0;
+};
+
+struct TuneArguments {
+    std::optional<double> current; // default: from the drive's peak current
+    double maxOvershoot = 5;
+    int maxSteps = 40;
+    std::optional<int> kp; // default: what the drive holds
+    std::optional<int> ki;
+};
+
+std::optional<double> parseAmount(const QString& text, double lowest, double highest) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+// [--current A] [--max-overshoot PCT] [--max-steps N] [--kp N] [--ki N]; nullopt after printing
+// the usage.
+std::optional<TuneArguments> parse(const QStringList& args) {
+    TuneArguments parsed;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& option = args[i];
+        const QString value = i + 1 < args.size() ? args[i + 1] : QString();
+        QString problem;
+        if (option == QLatin1String("--current")) {
+            parsed.current = parseAmount(value, 0, kMaxCurrent);
+            if (!parsed.current || *parsed.current * 1024 < 1)
+                problem = QStringLiteral("--current needs amperes above 0, up to 5");
+        } else if (option == QLatin1String("--max-overshoot")) {
+            const auto overshoot = parseAmount(value, 0, 100);
+            if (overshoot)
+                parsed.maxOvershoot = *overshoot;
+            else
+                problem = QStringLiteral("--max-overshoot needs a percentage from 0 to 100");
+        } else if (option == QLatin1String("--max-steps")) {
+            const auto steps = parseNumber(value, 1, kMostSteps);
+            if (steps)
+                parsed.maxSteps = *steps;
+            else
+                problem = QStringLiteral("--max-steps needs a number from 1 to %1").arg(kMostSteps);
+        } else if (option == QLatin1String("--kp") || option == QLatin1String("--ki")) {
+            const bool kp = option == QLatin1String("--kp");
+            const auto gain = parseNumber(value, kp ? 1 : 0, kMaxGain);
+            if (gain)
+                (kp ? parsed.kp : parsed.ki) = gain;
+            else
+                problem = QStringLiteral("%1 needs a number from %2 to %3")
+                              .arg(option)
+                              .arg(kp ? 1 : 0)
+                              .arg(kMaxGain);
+        } else {
+            problem = QStringLiteral("unexpected '%1' for tune").arg(option);
+        }
+        if (!problem.isEmpty()) {
+            BenchSession::usage(problem);
+            return std::nullopt;
+        }
+        ++i;
+    }
+    return parsed;
+}
+
+QByteArray figure(std::optional<double> value, int decimals) {
+    if (!value)
+        return {};
+    double rounded = std::round(*value * std::pow(10.0, decimals)) / std::pow(10.0, decimals);
+    if (rounded == 0)
+        rounded = 0; // never "-0.00"
+    return QByteArray::number(rounded, 'f', decimals);
+}
+
+QByteArray line(const kiro::SearchStep& step) {
+    const kiro::StepMetrics& metrics = step.metrics;
+    return QByteArray::number(step.number) + ',' + QByteArray::number(step.gains.kp) + ',' +
+           QByteArray::number(step.gains.ki) + ',' + figure(metrics.finalAmperes, 4) + ',' +
+           figure(metrics.overshootPercent, 2) + ',' +
+           (metrics.settlingSamples ? QByteArray::number(*metrics.settlingSamples) : QByteArray()) +
+           ',' + (step.accepted() ? "yes" : "no") + '\n';
+}
+
+// A result line on standard output; false when it could not be written.
+bool print(const QByteArray& text) {
+    return std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
+           std::fflush(stdout) == 0;
+}
+
+int driveFailed(BenchSession& session, const QString& what) {
+    BenchSession::progress(QStringLiteral("qzcli: %1").arg(what));
+    session.prompter().tell(session.variant().failureMessage, session.variant().failureTitle);
+    return kExitDriveFailed;
+}
+
+QString gainsText(kiro::GainPair gains) {
+    return QStringLiteral("Kp %1, Ki %2").arg(gains.kp).arg(gains.ki);
+}
+
+} // namespace
+
+int runTune(BenchSession& session, const QStringList& args) {
+    const std::optional<TuneArguments> tune = parse(args);
+    if (!tune)
+        return kExitUsage;
+
+    kiro::DriveLink* link = session.openLink();
+    if (!link)
+        return kExitPort;
+    kiro::DriveLink::Session exchange(*link);
+
+    const std::optional<kiro::GainPair> held = kiro::ReadHeldGains(*link);
+    if (!held)
+        return driveFailed(session, QStringLiteral("the drive did not answer while reading its "
+                                                   "gains"));
+    const std::optional<double> current =
+        tune->current ? tune->current : kiro::DefaultSearchCurrent(*link);
+    if (!current)
+        return driveFailed(session, QStringLiteral("the drive did not answer while reading its "
+                                                   "peak current"));
+    const kiro::GainPair start{tune->kp.value_or(held->kp), tune->ki.value_or(held->ki)};
+    kiro::GainSearch search(start, *current, {tune->maxOvershoot, tune->maxSteps});
+    BenchSession::progress(
+        QStringLiteral("tune: %1 A steps, at most %2, overshoot up to %3 %, from %4")
+            .arg(search.commandedAmperes())
+            .arg(tune->maxSteps)
+            .arg(tune->maxOvershoot)
+            .arg(gainsText(start)));
+
+    TuneSignals ending;
+    bool outputFailed = !print("step,kp,ki,final_amperes,overshoot_percent,settling_samples,"
+                               "accepted\n");
+    const kiro::SearchRunResult result = kiro::RunGainSearch(
+        *link, search, *held, [&] { return ending.caught() != 0 || outputFailed; },
+        [&](const kiro::SearchStep& step) { outputFailed = outputFailed || !print(line(step)); });
+
+    const QString restored =
+        result.driveLeft
+            ? QStringLiteral("the drive has its gains back (%1) and left "
+                             "the test mode")
+                  .arg(gainsText(*held))
+            : QStringLiteral("the drive did not take back its gains (%1)").arg(gainsText(*held));
+    if (ending.caught() != 0) {
+        BenchSession::progress(QStringLiteral("qzcli: stopped by signal %1 after %2 steps; %3")
+                                   .arg(ending.caught())
+                                   .arg(search.steps().size())
+                                   .arg(restored));
+        return 128 + ending.caught();
+    }
+    if (result.end == kiro::SearchEnd::DriveFailed)
+        return driveFailed(session, QStringLiteral("the drive stopped answering during the "
+                                                   "search; %1")
+                                        .arg(restored));
+    if (outputFailed) {
+        BenchSession::progress(
+            QStringLiteral("qzcli: the results could not be written; %1").arg(restored));
+        return kExitDriveFailed;
+    }
+    if (result.end == kiro::SearchEnd::NoneMet) {
+        BenchSession::progress(
+            QStringLiteral("qzcli: no pair met the limits in %1 steps; %2")
+                .arg(search.steps().size())
+                .arg(result.driveLeft ? restored : QStringLiteral("and ") + restored));
+        return result.driveLeft ? kExitNoPairMet : kExitDriveFailed;
+    }
+    const kiro::SearchStep best = *search.best();
+    BenchSession::progress(
+        QStringLiteral("chosen: %1 (step %2): settling %3 samples, overshoot %4 %, final %5 A; "
+                       "written to the drive")
+            .arg(gainsText(best.gains))
+            .arg(best.number)
+            .arg(*best.metrics.settlingSamples)
+            .arg(QString::fromLatin1(figure(best.metrics.overshootPercent, 2)))
+            .arg(QString::fromLatin1(figure(best.metrics.finalAmperes, 4))));
+    return kExitDone;
+}
