@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace {
 constexpr int kExitUsage = 2;
@@ -63,6 +64,28 @@ int main(int argc, char** argv) {
     kiro::DriveLink link(trace ? static_cast<kiro::SerialPort&>(*trace) : port, clock, prompter,
                          *variant.link);
     kiro::ShellState state(link, prompter, variant);
+
+    // A trace whose file stops taking lines (a full disk) ends with its last whole line; the user
+    // is told once, when the drive work under way has ended, and the session goes on.
+    QString traceStopped;
+    if (trace) {
+        const QString file = commandLine.value(traceOption);
+        trace->onFailure([&traceStopped, file](const QString& why) {
+            traceStopped = QStringLiteral("The trace has stopped: %1 takes no more lines (%2). "
+                                          "The session goes on without it; the trace ends with "
+                                          "the last whole line written.")
+                               .arg(file, why);
+        });
+        QObject::connect(
+            &link, &kiro::DriveLink::becameFree, &link,
+            [&] {
+                if (traceStopped.isEmpty() || link.busy())
+                    return;
+                prompter.tell(std::exchange(traceStopped, QString()), variant.programName,
+                              kiro::Prompt::Icon::Warning);
+            },
+            Qt::QueuedConnection);
+    }
 
     kiro::MainWindow window(state);
     kiro::installParameterWindow(window);

@@ -211,6 +211,11 @@ void ProgramsTest::commandLine_data() {
         QTest::addRow("%s unknown option", qPrintable(name))
             << program << QStringList{"--trace-file", "x"} << 2 << "usage:";
     }
+    // The probe has no options of its own, and refuses others as the tuners do.
+    QTest::newRow("RegProbe unknown option")
+        << KIROTUNE_REGPROBE << QStringList{"--bogus"} << 2 << "usage:";
+    QTest::newRow("RegProbe argument")
+        << KIROTUNE_REGPROBE << QStringList{"COM1"} << 2 << "unexpected 'COM1'";
 }
 
 // --help lists the trace; a trace that cannot be written stops the tuner before it shows a
