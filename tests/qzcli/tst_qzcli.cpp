@@ -119,6 +119,44 @@ private slots:
         QVERIFY(run.err.contains(QStringLiteral("usage:")));
     }
 
+    // A script's author reads the exit codes in one of three places; all three say the same.
+    void exitCodesAgreeEverywhere() {
+        const Run help = qzcli({"--help"});
+        const QString table = help.err.mid(help.err.indexOf(QStringLiteral("Exit codes:\n")));
+        QFile readme(QStringLiteral(KIROTUNE_SOURCE_DIR "/README.md"));
+        QFile manual(QStringLiteral(KIROTUNE_SOURCE_DIR "/packaging/man/qzcli.1"));
+        QVERIFY(readme.open(QIODevice::ReadOnly) && manual.open(QIODevice::ReadOnly));
+        const QString readmeText = QString::fromUtf8(readme.readAll());
+        // The manual's entries as plain text: ".TP", ".B code", then the meaning on its lines.
+        QString manualText = QString::fromUtf8(manual.readAll());
+        manualText.replace(QLatin1String("\\-"), QLatin1String("-"));
+        manualText.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        const QRegularExpression entry(QStringLiteral("^  (\\S+) +(.*)$"));
+        int codes = 0;
+        QString code, meaning;
+        const auto check = [&] {
+            if (code.isEmpty())
+                return;
+            ++codes;
+            QVERIFY2(readmeText.contains(QStringLiteral("| %1 | %2 |").arg(code, meaning)),
+                     qPrintable(code + QLatin1Char(' ') + meaning));
+            QVERIFY2(manualText.contains(QStringLiteral(".TP .B %1 %2.").arg(code, meaning)),
+                     qPrintable(code + QLatin1Char(' ') + meaning));
+        };
+        for (const QString& line : table.split(QLatin1Char('\n')).mid(1)) {
+            const QRegularExpressionMatch match = entry.match(line);
+            if (line.startsWith(QLatin1String("        "))) {
+                meaning += QLatin1Char(' ') + line.trimmed();
+            } else if (match.hasMatch()) {
+                check();
+                code = match.captured(1);
+                meaning = match.captured(2);
+            }
+        }
+        check();
+        QCOMPARE(codes, 6);
+    }
+
     void writeThenReadBack() {
         Run run = qzcli(on() + QStringList{"write", "31", "2560"});
         QCOMPARE(run.err, QString());
