@@ -66,8 +66,8 @@ kiro::ParameterSet setToSave(const kiro::ParameterWords& words) {
         }
         const kiro::ValidRange range = kiro::ParamValidRanges()[i];
         if (value < range.lowest || value > range.highest)
-            note(QStringLiteral("register %1 holds %2, outside the valid range %3: loading the "
-                                "file needs --force")
+            note(QStringLiteral("register %1: the file's %2 is outside the valid range %3; loading "
+                                "it needs --force")
                      .arg(kiro::RegisterOf(index))
                      .arg(kiro::ShortestDecimal(value), ValidRangeText(index)));
         set.ParamValues[i] = value;
