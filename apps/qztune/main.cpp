@@ -1,6 +1,7 @@
 // The tuner program. The same source builds qztune-x7 and QZ318; KIROTUNE_VARIANT names the drive.
 
 #include "../DesktopProgram.h"
+#include "TraceStopNotice.h"
 #include "currentloop/CurrentLoopWindowInstall.h"
 #include "faults/FaultWindowInstall.h"
 #include "link/DriveLink.h"
@@ -17,7 +18,6 @@
 #include <QApplication>
 #include <cstdio>
 #include <memory>
-#include <utility>
 
 namespace {
 constexpr int kExitUsage = 2;
@@ -65,27 +65,9 @@ int main(int argc, char** argv) {
                          *variant.link);
     kiro::ShellState state(link, prompter, variant);
 
-    // A trace whose file stops taking lines (a full disk) ends with its last whole line; the user
-    // is told once, when the drive work under way has ended, and the session goes on.
-    QString traceStopped;
-    if (trace) {
-        const QString file = commandLine.value(traceOption);
-        trace->onFailure([&traceStopped, file](const QString& why) {
-            traceStopped = QStringLiteral("The trace has stopped: %1 takes no more lines (%2). "
-                                          "The session goes on without it; the trace ends with "
-                                          "the last whole line written.")
-                               .arg(file, why);
-        });
-        QObject::connect(
-            &link, &kiro::DriveLink::becameFree, &link,
-            [&] {
-                if (traceStopped.isEmpty() || link.busy())
-                    return;
-                prompter.tell(std::exchange(traceStopped, QString()), variant.programName,
-                              kiro::Prompt::Icon::Warning);
-            },
-            Qt::QueuedConnection);
-    }
+    if (trace)
+        TellWhenTraceStops(*trace, link, prompter, commandLine.value(traceOption),
+                           variant.programName);
 
     kiro::MainWindow window(state);
     kiro::installParameterWindow(window);
