@@ -9,6 +9,7 @@
 #include "link/RegisterMap.h"
 #include "link/RequestFrame.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -205,6 +206,62 @@ struct HeldGains {
     std::optional<quint16> kp, ki, testCurrent;
 };
 
+// Reads the registers asked for (Kp, Ki, the step current) into held; the name of the first that
+// did not come, or nullopt. A signal stops the reading.
+std::optional<QString> readHeld(kiro::CurrentLoopTransactions& drive, HeldGains& held,
+                                std::array<bool, 3> wanted) {
+    const std::tuple<std::optional<quint16>*, quint16, const char*> registers[] = {
+        {&held.kp, kiro::reg::CurrentLoopKp, "Kp"},
+        {&held.ki, kiro::reg::CurrentLoopKi, "Ki"},
+        {&held.testCurrent, kiro::reg::StepTestCurrent, "the step current"}};
+    for (std::size_t k = 0; k < wanted.size() && !SafeEnding::stopRequested(); ++k) {
+        const auto [value, address, name] = registers[k];
+        if (!wanted[k])
+            continue;
+        *value = drive.readRegister(address);
+        if (!*value)
+            return QLatin1String(name);
+    }
+    return std::nullopt;
+}
+
+// How far the steps got, for the closing message and exit code.
+struct Progress {
+    int done = 0;
+    int steps = 0;
+    std::optional<kiro::StepStage> failedAt;
+    bool sweep = false;
+};
+
+// The last word on standard error and the exit code, once the drive has been left safe: a signal
+// first, then a drive that failed, then output that was lost.
+int closing(const Progress& progress, const SafeEnding::Ending& safe, BenchSession& session) {
+    const auto [done, steps, failedAt, sweep] = progress;
+    const QString afterwards =
+        safe.summary.isEmpty() ? QString() : QStringLiteral("; ") + safe.summary;
+    if (SafeEnding::stopRequested()) {
+        BenchSession::progress(QStringLiteral("qzcli: stopped by %1 %2%3")
+                                   .arg(SafeEnding::signalName(SafeEnding::caughtSignal()),
+                                        howFar(done, steps, failedAt), afterwards));
+        return SafeEnding::exitCode();
+    }
+    if (failedAt)
+        return driveFailed(session, QStringLiteral("the drive did not answer while %1 (%2)%3")
+                                        .arg(QLatin1String(stageName(*failedAt)),
+                                             howFar(done, steps, std::nullopt), afterwards));
+    if (standard_output::failed()) {
+        BenchSession::progress(
+            QStringLiteral("qzcli: the results could not be written (%1) %2%3")
+                .arg(standard_output::problem(), howFar(done, steps, std::nullopt), afterwards));
+        return kExitUsage;
+    }
+    if (!safe.testModeLeft || !safe.restored)
+        return driveFailed(session, safe.summary);
+    if (sweep)
+        BenchSession::progress(QStringLiteral("qzcli: %1 steps done%2").arg(steps).arg(afterwards));
+    return kExitDone;
+}
+
 } // namespace
 
 int runStep(BenchSession& session, const QStringList& args) {
@@ -229,20 +286,15 @@ int runStep(BenchSession& session, const QStringList& args) {
     // What a sweep overwrites is put back at its end; a gain that is not given stays as the drive
     // holds it, and where the output names the gains, it names that one as read from the drive.
     const bool restore = sweep && !step->keepGains;
+    const bool namesGains = output != Output::Record;
     HeldGains held;
-    for (auto [value, address, name, needed] :
-         {std::tuple{&held.kp, kiro::reg::CurrentLoopKp, "Kp",
-                     restore || (step->kp.isEmpty() && output != Output::Record)},
-          std::tuple{&held.ki, kiro::reg::CurrentLoopKi, "Ki",
-                     restore || (step->ki.isEmpty() && output != Output::Record)},
-          std::tuple{&held.testCurrent, kiro::reg::StepTestCurrent, "the step current", restore}}) {
-        if (!needed || SafeEnding::stopRequested())
-            continue;
-        *value = drive.readRegister(address);
-        if (!*value && !SafeEnding::stopRequested())
-            return driveFailed(session, QStringLiteral("the drive did not answer while reading %1")
-                                            .arg(QLatin1String(name)));
-    }
+    const std::optional<QString> unread =
+        readHeld(drive, held,
+                 {restore || (step->kp.isEmpty() && namesGains),
+                  restore || (step->ki.isEmpty() && namesGains), restore});
+    if (unread && !SafeEnding::stopRequested())
+        return driveFailed(
+            session, QStringLiteral("the drive did not answer while reading %1").arg(*unread));
     if (SafeEnding::stopRequested()) {
         BenchSession::progress(QStringLiteral("qzcli: stopped by %1 before the first step; the "
                                               "drive was not changed")
@@ -298,27 +350,5 @@ int runStep(BenchSession& session, const QStringList& args) {
     // Once a step command may have reached the drive, the drive is taken out of the test mode
     // whatever happened since: a failure, the last pair, a signal or a lost output.
     const SafeEnding::Ending safe = ending.leaveDriveSafe();
-    const QString afterwards =
-        safe.summary.isEmpty() ? QString() : QStringLiteral("; ") + safe.summary;
-    if (SafeEnding::stopRequested()) {
-        BenchSession::progress(QStringLiteral("qzcli: stopped by %1 %2%3")
-                                   .arg(SafeEnding::signalName(SafeEnding::caughtSignal()),
-                                        howFar(done, steps, failedAt), afterwards));
-        return SafeEnding::exitCode();
-    }
-    if (failedAt)
-        return driveFailed(session, QStringLiteral("the drive did not answer while %1 (%2)%3")
-                                        .arg(QLatin1String(stageName(*failedAt)),
-                                             howFar(done, steps, std::nullopt), afterwards));
-    if (standard_output::failed()) {
-        BenchSession::progress(
-            QStringLiteral("qzcli: the results could not be written (%1) %2%3")
-                .arg(standard_output::problem(), howFar(done, steps, std::nullopt), afterwards));
-        return kExitUsage;
-    }
-    if (!safe.testModeLeft || !safe.restored)
-        return driveFailed(session, safe.summary);
-    if (sweep)
-        BenchSession::progress(QStringLiteral("qzcli: %1 steps done%2").arg(steps).arg(afterwards));
-    return kExitDone;
+    return closing({done, steps, failedAt, sweep}, safe, session);
 }
