@@ -78,12 +78,6 @@ private:
                                       QStringLiteral("Print the version and exit.")};
 };
 
-// For a program without options of its own: answers --help and --version before the program
-// reaches the window system. Returns true when it printed an answer and the program should end.
-inline bool answerCommandLine(int argc, char** argv, const char* program, const char* summary) {
-    return CommandLine(QString::fromUtf8(program), summary).answered(argc, argv);
-}
-
 // The sizes of the program's icon that the build put under :/icon/, the same picture that its
 // desktop entry shows.
 inline QIcon programIcon() {

@@ -15,9 +15,10 @@ std::unique_ptr<QFile> standardError() {
 }
 
 // "      12 ms > 01 03 ...": sent (>) or received (<).
-QByteArray traceLine(qint64 milliseconds, char direction, const QByteArray& bytes) {
+QByteArray traceLine(qint64 milliseconds, char direction, const QByteArray& bytes,
+                     const QByteArray& note) {
     return QByteArray::number(milliseconds).rightJustified(kTimeWidth, ' ') + " ms " + direction +
-           ' ' + bytes.toHex(' ').toUpper() + '\n';
+           ' ' + bytes.toHex(' ').toUpper() + (note.isEmpty() ? QByteArray() : "  " + note) + '\n';
 }
 } // namespace
 
@@ -33,7 +34,8 @@ TracingSerialPort::TracingSerialPort(SerialPort& port, std::unique_ptr<QFile> si
 std::unique_ptr<TracingSerialPort>
 TracingSerialPort::appendingTo(SerialPort& port, const QString& fileName, QString& error) {
     auto file = std::make_unique<QFile>(fileName);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Unbuffered: a line the disk refuses is known at once, not at some later flush or close.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         error = file->errorString();
         return nullptr;
     }
@@ -50,7 +52,7 @@ bool TracingSerialPort::open() {
 bool TracingSerialPort::readAll(QByteArray& bytes) {
     const bool ok = port_.readAll(bytes);
     if (ok && !bytes.isEmpty())
-        trace('<', bytes);
+        trace('<', bytes, receivedNote_ ? receivedNote_(bytes) : QByteArray());
     return ok;
 }
 
@@ -59,10 +61,22 @@ bool TracingSerialPort::write(const QByteArray& bytes) {
     return port_.write(bytes);
 }
 
-void TracingSerialPort::trace(char direction, const QByteArray& bytes) {
+void TracingSerialPort::trace(char direction, const QByteArray& bytes, const QByteArray& note) {
     // A trace that cannot be written must not disturb the exchange it records.
-    sink_->write(traceLine(clock_.elapsed(), direction, bytes));
-    sink_->flush();
+    if (stopped_)
+        return;
+    const QByteArray line = traceLine(clock_.elapsed(), direction, bytes, note);
+    const qint64 before = sink_->size();
+    if (sink_->write(line) == line.size() && sink_->flush())
+        return;
+    stopped_ = true;
+    const QString why = sink_->errorString();
+    // Whatever part of the line reached a regular file goes again, so that the record ends with a
+    // whole line; a device or pipe keeps what it took.
+    if (!sink_->isSequential())
+        sink_->resize(before);
+    if (failureHandler_)
+        failureHandler_(why);
 }
 
 } // namespace kiro

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <functional>
 #include <memory>
 
 namespace kiro {
@@ -17,6 +18,9 @@ namespace kiro {
 //
 // written and flushed as it happens, so that the record survives a crash. The clock starts anew
 // at every opening of the port.
+//
+// A trace that cannot be written (a full disk, a file taken away) stops at the last whole line it
+// could write and says so once through the failure handler; the exchange it records goes on.
 class TracingSerialPort : public ForwardingSerialPort {
 public:
     // Lines to standard error.
@@ -30,12 +34,25 @@ public:
     bool readAll(QByteArray& bytes) override;
     bool write(const QByteArray& bytes) override;
 
+    // Told once, with the reason, when the trace stops because its file cannot be written.
+    void onFailure(std::function<void(const QString& why)> handler) {
+        failureHandler_ = std::move(handler);
+    }
+    // Asked for each block received; a non-empty answer is added to its line ("late").
+    void noteReceived(std::function<QByteArray(const QByteArray& bytes)> note) {
+        receivedNote_ = std::move(note);
+    }
+    bool stopped() const { return stopped_; }
+
 private:
     TracingSerialPort(SerialPort& port, std::unique_ptr<QFile> sink);
-    void trace(char direction, const QByteArray& bytes);
+    void trace(char direction, const QByteArray& bytes, const QByteArray& note = {});
 
     std::unique_ptr<QFile> sink_;
     QElapsedTimer clock_;
+    std::function<void(const QString&)> failureHandler_;
+    std::function<QByteArray(const QByteArray&)> receivedNote_;
+    bool stopped_ = false;
 };
 
 } // namespace kiro

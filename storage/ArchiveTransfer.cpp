@@ -5,15 +5,13 @@
 #include "link/RegisterMap.h"
 #include "link/WholeFile.h"
 
-#include <QSaveFile>
-
 namespace kiro {
 
 ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
                               const ArchiveProgress& progress) {
     using Outcome = ArchiveSaveResult::Outcome;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    WholeFileWriter file(path);
+    if (!file.open())
         return {Outcome::FileUnwritable, file.errorString()};
 
     QVector<ArchiveEntry> entries;
@@ -21,7 +19,7 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     for (const quint16 address : reg::ArchiveRegisters) {
         const std::optional<quint16> value = ReadArchiveRegister(link, address);
         if (!value) {
-            file.cancelWriting();
+            file.cancel();
             return {Outcome::DriveFailed, {}};
         }
         entries.append({address, *value});
@@ -30,8 +28,8 @@ ArchiveSaveResult SaveArchive(DriveLink& link, const QString& path,
     }
 
     const QByteArray text = FormatArchive(entries);
-    if (!WriteWhole(file, text)) {
-        file.cancelWriting();
+    if (!file.write(text)) {
+        file.cancel();
         return {Outcome::FileUnwritable, QStringLiteral("the disk took only part of the archive")};
     }
     if (!file.commit())

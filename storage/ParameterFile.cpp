@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cmath>
@@ -135,14 +134,14 @@ bool WriteParameterFile(const QString& path, const ParameterSet& set, QString* p
             *problem = QStringLiteral("a name cannot be written in code page 936");
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    WholeFileWriter file(path);
+    if (!file.open()) {
         if (problem)
             *problem = file.errorString();
         return false;
     }
-    if (!WriteWhole(file, *bytes)) {
-        file.cancelWriting();
+    if (!file.write(*bytes)) {
+        file.cancel();
         if (problem)
             *problem = QStringLiteral("the disk took only part of the file");
         return false;

@@ -46,6 +46,25 @@ const std::array<QString, kParameterCount>& ParamRanges() {
     return ranges;
 }
 
+const std::array<ValidRange, kParameterCount>& ParamValidRanges() {
+    static const std::array<ValidRange, kParameterCount> ranges{{{0, 3000},
+                                                                 {0, 1000},
+                                                                 {0.1f, 5.6f},
+                                                                 {1, 512},
+                                                                 {0, 3500},
+                                                                 {0, 1608},
+                                                                 {0, 3500},
+                                                                 {0, 1608},
+                                                                 {0, 256},
+                                                                 {0, 256},
+                                                                 {0, 100},
+                                                                 {10, 3000},
+                                                                 {0, 1},
+                                                                 {0, 6000},
+                                                                 {0, 7}}};
+    return ranges;
+}
+
 const ParameterValues& ParamDefaults() {
     static const ParameterValues defaults{1000, 200, 1,  1,    0, 0,    0, 0,
                                           128,  128, 50, 2000, 0, 1000, 0};

@@ -19,6 +19,14 @@ using ParameterValues = std::array<float, kParameterCount>;
 const ParameterNames& BuiltInParamNames();
 // Shown to the user only: no value is ever compared with them.
 const std::array<QString, kParameterCount>& ParamRanges();
+// The valid range of each parameter as its range text states it, as numbers (the current in
+// amperes). The parameter table shows the texts and compares nothing with them; qzcli, which shows
+// no table before it writes a file, checks a file's values against these.
+struct ValidRange {
+    float lowest;
+    float highest;
+};
+const std::array<ValidRange, kParameterCount>& ParamValidRanges();
 // What a factory reset writes.
 const ParameterValues& ParamDefaults();
 

@@ -4,16 +4,36 @@
 
 #include "storage/ArchiveComparison.h"
 #include "storage/ArchiveFile.h"
-#include "storage/ArchiveTexts.h"
 #include "storage/ArchiveTransfer.h"
 
 #include <cstdio>
 
 namespace {
 
-namespace texts = kiro::archive_texts;
+// What the window says in a message box, qzcli says on standard error in English.
+int driveFailed(const QString& what) {
+    std::fprintf(stderr, "qzcli: %s\n", qPrintable(what));
+    return kExitDriveFailed;
+}
 
 const QString kVerifyOption = QStringLiteral("--verify");
+
+// Why a file was not written to the drive, naming the line at fault.
+QString refusal(const kiro::ArchiveProblem& problem) {
+    switch (problem.kind) {
+    case kiro::ArchiveProblem::Kind::Unreadable:
+        return QStringLiteral("cannot be read (%1); nothing was written").arg(problem.detail);
+    case kiro::ArchiveProblem::Kind::TooLarge:
+        return QStringLiteral("is too large for a parameter archive; nothing was written");
+    case kiro::ArchiveProblem::Kind::Empty:
+        return QStringLiteral("holds no parameters; nothing was written");
+    case kiro::ArchiveProblem::Kind::MalformedLine:
+        break;
+    }
+    return QStringLiteral("line %1 is not \"address&value\" with whole numbers from 0 to "
+                          "65535; nothing was written")
+        .arg(problem.line);
+}
 
 // Problems with FILE are the caller's to fix, like any other wrong argument.
 int fileProblem(const QString& path, const QString& what) {
@@ -26,10 +46,7 @@ std::optional<QVector<kiro::ArchiveEntry>> readArchive(const QString& path) {
     const kiro::ArchiveReading reading = kiro::ReadArchiveFile(path);
     if (reading.ok)
         return reading.entries;
-    QString why = texts::refusal(reading.problem);
-    if (!reading.problem.detail.isEmpty())
-        why += QStringLiteral(" (%1)").arg(reading.problem.detail);
-    fileProblem(path, why);
+    fileProblem(path, refusal(reading.problem));
     return std::nullopt;
 }
 
@@ -56,12 +73,13 @@ int save(BenchSession& session, const QString& path) {
         BenchSession::progress(QStringLiteral("saved to %1").arg(path));
         return kExitDone;
     case kiro::ArchiveSaveResult::Outcome::DriveFailed:
-        session.prompter().tell(texts::kSaveFailed, texts::kTransferTitle);
-        return kExitDriveFailed;
+        return driveFailed(QStringLiteral("the drive did not answer; %1 is unchanged").arg(path));
     case kiro::ArchiveSaveResult::Outcome::FileUnwritable:
         break;
     }
-    return fileProblem(path, QStringLiteral("%1 (%2)").arg(texts::kSaveFailed, result.detail));
+    return fileProblem(
+        path,
+        QStringLiteral("cannot be written (%1); an existing file is unchanged").arg(result.detail));
 }
 
 int restore(BenchSession& session, const QString& path, bool verifyAfter) {
@@ -79,10 +97,8 @@ int restore(BenchSession& session, const QString& path, bool verifyAfter) {
                                        .arg(done)
                                        .arg(total));
         });
-    if (!written) {
-        session.prompter().tell(texts::kWriteFailed, texts::kTransferTitle);
-        return kExitDriveFailed;
-    }
+    if (!written)
+        return driveFailed(QStringLiteral("not every register of %1 reached the drive").arg(path));
     BenchSession::progress(QStringLiteral("restored from %1").arg(path));
     // A drive can acknowledge a write and keep something else: only reading back shows it.
     return verifyAfter ? compare(*link, *entries, path) : kExitDone;

@@ -5,17 +5,28 @@
 namespace {
 
 const char* const kUsage =
-    "usage: qzcli [--trace] --variant x7|qz318 --port COMn COMMAND [ARGUMENTS]\n"
+    "usage: qzcli --variant x7|qz318 --port COMn [--trace] [--reply-margin MS] COMMAND "
+    "[ARGUMENTS]\n"
+    "\n"
+    "Options may stand before or after the command.\n"
+    "  --trace            every frame sent and received, in hex with milliseconds, on\n"
+    "                     standard error; replies that came only within the margin are\n"
+    "                     marked \"late\"\n"
+    "  --reply-margin MS  extra milliseconds on every reply wait, for slow serial\n"
+    "                     adapters (0 to 1000, default 0: the tuners' timing)\n"
     "\n"
     "Commands (station 1, 38400 baud; numbers are decimal, or hexadecimal with 0x):\n"
     "  read ADDR [COUNT]       read COUNT registers (default 1); one line per register:\n"
     "                          address, unsigned value, signed value\n"
     "  write ADDR VALUE        write VALUE (0..65535) to ADDR\n"
-    "  step CURRENT [--kp N[,N...]] [--ki N[,N...]] [--metrics]\n"
+    "  step CURRENT [--kp N[,N...]] [--ki N[,N...]] [--metrics] [--keep-gains]\n"
     "                          current step test; CSV of the captured response, or with\n"
     "                          --metrics its figures; lists run every pair, Kp outer and\n"
-    "                          Ki inner (1000,300 1000,600 2000,300 ...); Ctrl+C stops\n"
-    "                          after the running step, ends the test mode, exits with 130\n"
+    "                          Ki inner (1000,300 1000,600 2000,300 ...); after a sweep\n"
+    "                          the drive gets back its Kp, Ki and step current (register\n"
+    "                          4) unless --keep-gains; Ctrl+C stops after the running\n"
+    "                          step, a second Ctrl+C, SIGTERM, SIGHUP or a closed pipe at\n"
+    "                          once; the drive always leaves the test mode first\n"
     "  faults [--clear current|history]\n"
     "                          the ten fault words, or clear faults\n"
     "  archive save|restore FILE         (x7) parameter archive file\n"
@@ -25,6 +36,9 @@ const char* const kUsage =
     "  params save|load FILE.kvx         (qz318) parameter file\n"
     "  params verify FILE.kvx            (qz318) compare, as archive verify\n"
     "  params load --verify FILE.kvx     (qz318) load, then compare as verify does\n"
+    "  params load|verify --by-position  accept lines whose names are not the built-in\n"
+    "                                    names (the line's position decides)\n"
+    "  params load|verify --force        accept values outside the valid ranges\n"
     "  params reset                      (qz318) factory parameters\n"
     "  commit                  commit the drive's parameters to EEPROM\n"
     "  tune [--current A] [--max-overshoot PCT] [--max-steps N] [--kp N] [--ki N]\n"
@@ -32,16 +46,24 @@ const char* const kUsage =
     "                          current, 5 %, 40 steps, from the drive's gains); CSV of\n"
     "                          every step, then the best pair is written; Ctrl+C puts\n"
     "                          the drive's gains back and exits with 130\n"
-    "\n"
-    "Exit codes: 0 done, 1 the drive failed, 2 usage or a file that cannot be used,\n"
-    "3 port, 4 the drive differs from the file, 5 tune found no pair within the limits.\n";
+    "\n";
 
 } // namespace
 
-BenchSession::BenchSession(const kiro::LinkVariant& variant, const QString& portName, bool trace)
+BenchSession::BenchSession(const kiro::LinkVariant& variant, const QString& portName, bool trace,
+                           int replyMarginMs)
     : variant_(variant), portName_(portName) {
-    if (trace)
-        tracer_ = std::make_unique<kiro::TracingSerialPort>(port_);
+    clock_.setReplyMarginMs(replyMarginMs);
+    clock_.watchPort(&port_);
+    if (!trace)
+        return;
+    tracer_ = std::make_unique<kiro::TracingSerialPort>(port_);
+    // A reply read after a wait with a margin came late for the tuners when more bytes arrived
+    // than were waiting at the end of their own wait.
+    if (replyMarginMs > 0)
+        tracer_->noteReceived([this](const QByteArray& bytes) {
+            return clock_.bytesWaitingInTime() < bytes.size() ? QByteArray("late") : QByteArray();
+        });
 }
 
 BenchSession::~BenchSession() {
@@ -74,6 +96,7 @@ int BenchSession::usage(const QString& complaint) {
     if (!complaint.isEmpty())
         std::fprintf(stderr, "qzcli: %s\n", qPrintable(complaint));
     std::fputs(kUsage, stderr);
+    std::fputs(qPrintable(exitCodeHelp()), stderr);
     return kExitUsage;
 }
 

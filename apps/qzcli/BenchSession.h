@@ -1,9 +1,10 @@
 #pragma once
 
+#include "BenchClock.h"
 #include "ConsolePrompter.h"
+#include "ExitCodes.h"
 
 #include "link/DriveLink.h"
-#include "link/EventPumpClock.h"
 #include "link/LinkVariant.h"
 #include "link/QtSerialPort.h"
 #include "link/TracingSerialPort.h"
@@ -13,23 +14,13 @@
 #include <memory>
 #include <optional>
 
-// Exit codes of every qzcli command, as scripts rely on them.
-enum ExitCode {
-    kExitDone = 0,
-    kExitDriveFailed = 1,
-    kExitUsage = 2,
-    kExitPort = 3,
-    kExitDiffers = 4,   // the drive holds something other than the file it was compared with
-    kExitNoPairMet = 5, // tune: no pair met the limits; the drive keeps its gains
-    // What a shell reports for a program ended by Ctrl+C: a gain sweep that left pairs out.
-    kExitInterrupted = 130,
-};
-
 // What a command works with: the options shared by all commands, and the drive link, opened on
 // first use so that a command can refuse its arguments before it touches the port.
 class BenchSession {
 public:
-    BenchSession(const kiro::LinkVariant& variant, const QString& portName, bool trace);
+    // replyMarginMs: extra milliseconds on every wait of the link (0: the tuners' timing).
+    BenchSession(const kiro::LinkVariant& variant, const QString& portName, bool trace,
+                 int replyMarginMs = 0);
     ~BenchSession();
 
     const kiro::LinkVariant& variant() const { return variant_; }
@@ -40,6 +31,7 @@ public:
     // and returns null (the command then exits with kExitPort).
     kiro::DriveLink* openLink();
     ConsolePrompter& prompter() { return prompter_; }
+    BenchClock& clock() { return clock_; }
 
     // Prints the complaint and the usage text; returns kExitUsage.
     static int usage(const QString& complaint = {});
@@ -51,7 +43,7 @@ private:
     QString portName_;
     kiro::QtSerialPort port_;
     std::unique_ptr<kiro::TracingSerialPort> tracer_;
-    kiro::EventPumpClock clock_;
+    BenchClock clock_;
     ConsolePrompter prompter_;
     std::unique_ptr<kiro::DriveLink> link_;
 };

@@ -1,5 +1,6 @@
 #include "BenchSession.h"
 #include "Commands.h"
+#include "StandardOutput.h"
 
 #include "link/DriveLink.h"
 #include "link/EepromCommitSequence.h"
@@ -23,6 +24,6 @@ int runCommit(BenchSession& session, const QStringList& args) {
         std::fprintf(stderr, "qzcli: the drive did not acknowledge the EEPROM commit\n");
         return kExitDriveFailed;
     }
-    std::printf("12 := 1\n");
+    standard_output::write(QByteArray("12 := 1\n"));
     return kExitDone;
 }

@@ -1,6 +1,7 @@
 #include "ComparisonReport.h"
 
 #include "BenchSession.h"
+#include "StandardOutput.h"
 
 #include <QStringList>
 #include <cstdio>
@@ -13,6 +14,12 @@ QString csvField(const QString& text) {
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
+
+namespace {
+QString registers(int count) {
+    return count == 1 ? QStringLiteral("1 register") : QStringLiteral("%1 registers").arg(count);
+}
+} // namespace
 
 int reportComparison(const kiro::DriveComparison& comparison, const QString& path) {
     using Outcome = kiro::DriveComparison::Outcome;
@@ -27,18 +34,17 @@ int reportComparison(const kiro::DriveComparison& comparison, const QString& pat
                            csvField(difference.fileValue), csvField(difference.driveValue)}
                    .join(QLatin1Char(',')) +
                QLatin1Char('\n');
-    const QByteArray bytes = csv.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    standard_output::write(csv);
     if (comparison.outcome == Outcome::Same) {
-        BenchSession::progress(QStringLiteral("the drive holds %1 (%2 registers compared)")
-                                   .arg(path)
-                                   .arg(comparison.compared));
+        BenchSession::progress(QStringLiteral("the drive holds %1 (%2 compared)")
+                                   .arg(path, registers(comparison.compared)));
         return kExitDone;
     }
-    BenchSession::progress(QStringLiteral("%1 of %2 registers differ from %3")
-                               .arg(comparison.differences.size())
-                               .arg(comparison.compared)
-                               .arg(path));
+    BenchSession::progress(
+        QStringLiteral("%1 of %2 differ%3 from %4")
+            .arg(comparison.differences.size())
+            .arg(registers(comparison.compared))
+            .arg(comparison.differences.size() == 1 ? QStringLiteral("s") : QString())
+            .arg(path));
     return kExitDiffers;
 }

@@ -2,20 +2,16 @@
 
 #include "link/Prompts.h"
 
-#include <QCoreApplication>
-#include <cstdio>
+#include <QString>
 
-// Messages of the link go to standard error; questions are answered with their default.
+// Messages of the link go to standard error, in English like the rest of qzcli (the tuners show
+// them in their own words); questions are answered with their default.
 class ConsolePrompter : public kiro::Prompter {
 public:
-    kiro::PromptAnswer ask(const kiro::Prompt& prompt) override {
-        const QString title =
-            prompt.title.isEmpty() ? QCoreApplication::applicationName() : prompt.title;
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(prompt.text));
-        ++shown;
-        return prompt.buttons == kiro::Prompt::Buttons::YesNo ? kiro::PromptAnswer::No
-                                                              : kiro::PromptAnswer::Ok;
-    }
+    kiro::PromptAnswer ask(const kiro::Prompt& prompt) override;
+
+    // The link's own words for a message, in English where qzcli knows them.
+    static QString inEnglish(const QString& text);
 
     int shown = 0;
 };

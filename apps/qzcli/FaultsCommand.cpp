@@ -4,20 +4,35 @@
 #include "faults/FaultTransactions.h"
 #include "faults/FaultWord.h"
 
-#include <cstdio>
+#include "StandardOutput.h"
 
 namespace {
 
+// The names of the faults a word reports, one word each so that a script can split the line.
+QStringList faultNames(quint16 word) {
+    static const std::pair<int, const char*> kEnglish[] = {
+        {0, "overcurrent"}, {1, "overvoltage"}, {2, "undervoltage"},
+        {3, "phase-loss"},  {4, "encoder"},     {6, "following-error"},
+    };
+    QStringList names;
+    for (const auto& [bit, name] : kEnglish)
+        if (kiro::HasFault(word, bit))
+            names << QLatin1String(name);
+    return names;
+}
+
 // One line per column: the column, the word in hexadecimal, and the names of its faults.
 void printWords(const kiro::FaultWords& words) {
+    QString lines;
     for (int column = 0; column < kiro::kFaultColumns; ++column) {
         const quint16 word = words[size_t(column)];
         QStringList fields{QString::number(column),
                            QStringLiteral("0x") +
                                QString::number(word, 16).toUpper().rightJustified(4, u'0')};
-        fields += kiro::FaultNames(word);
-        std::printf("%s\n", qPrintable(fields.join(QLatin1Char(' '))));
+        fields += faultNames(word);
+        lines += fields.join(QLatin1Char(' ')) + QLatin1Char('\n');
     }
+    standard_output::write(lines);
 }
 
 int linkFailed(BenchSession& session, const kiro::DriveLink& link) {

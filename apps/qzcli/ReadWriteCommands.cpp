@@ -1,9 +1,9 @@
 #include "BenchSession.h"
 #include "Commands.h"
 
-#include "link/ModbusCodes.h"
+#include "StandardOutput.h"
 
-#include <cstdio>
+#include "link/ModbusCodes.h"
 
 using kiro::modbus::kDriveStation;
 
@@ -29,10 +29,12 @@ int runRead(BenchSession& session, const QStringList& args) {
     link->ReadRegisters(kDriveStation, float(*address), float(count));
     if (link->ReplyError() != 0)
         return kExitDriveFailed;
+    QString lines;
     for (int j = 0; j < link->ReadValues().size(); ++j) {
         const quint16 word = link->ReadWord(j);
-        std::printf("%d %d %d\n", *address + j, word, int(qint16(word)));
+        lines += QStringLiteral("%1 %2 %3\n").arg(*address + j).arg(word).arg(qint16(word));
     }
+    standard_output::write(lines);
     return kExitDone;
 }
 
@@ -54,6 +56,6 @@ int runWrite(BenchSession& session, const QStringList& args) {
     link->WriteRegister(kDriveStation, float(*address), float(*value));
     if (link->ReplyError() != 0)
         return kExitDriveFailed;
-    std::printf("%d := %d\n", *address, *value);
+    standard_output::write(QStringLiteral("%1 := %2\n").arg(*address).arg(*value));
     return kExitDone;
 }

@@ -1,13 +1,16 @@
 #include "BenchSession.h"
 #include "Commands.h"
-#include "Interruption.h"
+#include "SafeEnding.h"
+#include "StandardOutput.h"
 
 #include "currentloop/CurrentLoopTransactions.h"
 #include "currentloop/StepHistory.h"
 #include "currentloop/StepMetrics.h"
 #include "currentloop/StepTest.h"
 #include "link/RegisterMap.h"
+#include "link/RequestFrame.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -59,17 +62,16 @@ QByteArray count(std::optional<int> value) {
     return value ? QByteArray::number(*value) : QByteArray();
 }
 
-void print(const QByteArray& text) {
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    std::fflush(stdout);
-}
-
 struct StepArguments {
     double current = 0;
     QList<int> kp; // empty: the drive keeps its own
     QList<int> ki;
     bool metrics = false;
+    bool keepGains = false;    // a sweep leaves the last pair in the drive
+    double writtenCurrent = 0; // what the drive gets: a whole number of 1/1024 A
 };
+
+constexpr double kQ10 = 1024;
 
 // "N" or "N,N,...", each from lowest to kMaxGain.
 std::optional<QList<int>> parseGains(const QString& text, int lowest) {
@@ -92,6 +94,10 @@ std::optional<StepArguments> parse(const QStringList& args, int& exitCode) {
         const QString& word = args[i];
         if (word == QLatin1String("--metrics")) {
             parsed.metrics = true;
+            continue;
+        }
+        if (word == QLatin1String("--keep-gains")) {
+            parsed.keepGains = true;
             continue;
         }
         if (word == QLatin1String("--kp") || word == QLatin1String("--ki")) {
@@ -127,6 +133,17 @@ std::optional<StepArguments> parse(const QStringList& args, int& exitCode) {
     }
     if (!currentGiven) {
         exitCode = BenchSession::usage(QStringLiteral("step needs the step current in amperes"));
+        return std::nullopt;
+    }
+    // The drive takes the current as a whole number of 1/1024 A, rounded as the link rounds it.
+    const quint16 word = kiro::WordFromSingle(float(parsed.current) * float(kQ10)).value_or(0);
+    parsed.writtenCurrent = word / kQ10;
+    if (parsed.current > 0 && word == 0) {
+        exitCode = BenchSession::usage(
+            QStringLiteral("the step current %1 A would reach the drive as 0 A: its resolution "
+                           "is 1/1024 A (%2 A)")
+                .arg(parsed.current)
+                .arg(1 / kQ10));
         return std::nullopt;
     }
     return parsed;
@@ -173,7 +190,8 @@ void keepInHistory(const BenchSession& session, const StepArguments& step, bool 
         return gainsRead || !given.isEmpty() ? std::optional<int>(gain) : std::nullopt;
     };
     const kiro::StepRun run{record.Samples, known(step.kp, kp),    known(step.ki, ki),
-                            step.current,   session.variantName(), QDateTime::currentDateTime()};
+                            float(step.writtenCurrent), session.variantName(),
+                            QDateTime::currentDateTime()};
     if (const std::optional<QString> notKept = kiro::StepHistory().keep(run))
         BenchSession::progress(
             QStringLiteral("qzcli: the step is not kept in the history: %1").arg(*notKept));
@@ -183,6 +201,81 @@ int driveFailed(BenchSession& session, const QString& what) {
     BenchSession::progress(QStringLiteral("qzcli: %1").arg(what));
     session.prompter().tell(session.variant().failureMessage, session.variant().failureTitle);
     return kExitDriveFailed;
+}
+
+// Where the steps got to, for the closing message: "after 2 of 6 steps" and, for a step that was
+// under way, the stage it stopped at.
+QString howFar(int done, int steps, std::optional<kiro::StepStage> stoppedAt) {
+    QString text = QStringLiteral("after %1 of %2 step%3")
+                       .arg(done)
+                       .arg(steps)
+                       .arg(steps == 1 ? QString() : QStringLiteral("s"));
+    if (stoppedAt)
+        text += QStringLiteral(" (step %1 stopped while %2)")
+                    .arg(done + 1)
+                    .arg(QLatin1String(stageName(*stoppedAt)));
+    return text;
+}
+
+// The gains a sweep overwrites, read before the first pair so that they can be put back.
+struct HeldGains {
+    std::optional<quint16> kp, ki, testCurrent;
+};
+
+// Reads the registers asked for (Kp, Ki, the step current) into held; the name of the first that
+// did not come, or nullopt. A signal stops the reading.
+std::optional<QString> readHeld(kiro::CurrentLoopTransactions& drive, HeldGains& held,
+                                std::array<bool, 3> wanted) {
+    const std::tuple<std::optional<quint16>*, quint16, const char*> registers[] = {
+        {&held.kp, kiro::reg::CurrentLoopKp, "Kp"},
+        {&held.ki, kiro::reg::CurrentLoopKi, "Ki"},
+        {&held.testCurrent, kiro::reg::StepTestCurrent, "the step current"}};
+    for (std::size_t k = 0; k < wanted.size() && !SafeEnding::stopRequested(); ++k) {
+        const auto [value, address, name] = registers[k];
+        if (!wanted[k])
+            continue;
+        *value = drive.readRegister(address);
+        if (!*value)
+            return QLatin1String(name);
+    }
+    return std::nullopt;
+}
+
+// How far the steps got, for the closing message and exit code.
+struct Progress {
+    int done = 0;
+    int steps = 0;
+    std::optional<kiro::StepStage> failedAt;
+    bool sweep = false;
+};
+
+// The last word on standard error and the exit code, once the drive has been left safe: a signal
+// first, then a drive that failed, then output that was lost.
+int closing(const Progress& progress, const SafeEnding::Ending& safe, BenchSession& session) {
+    const auto [done, steps, failedAt, sweep] = progress;
+    const QString afterwards =
+        safe.summary.isEmpty() ? QString() : QStringLiteral("; ") + safe.summary;
+    if (SafeEnding::stopRequested()) {
+        BenchSession::progress(QStringLiteral("qzcli: stopped by %1 %2%3")
+                                   .arg(SafeEnding::signalName(SafeEnding::caughtSignal()),
+                                        howFar(done, steps, failedAt), afterwards));
+        return SafeEnding::exitCode();
+    }
+    if (failedAt)
+        return driveFailed(session, QStringLiteral("the drive did not answer while %1 (%2)%3")
+                                        .arg(QLatin1String(stageName(*failedAt)),
+                                             howFar(done, steps, std::nullopt), afterwards));
+    if (standard_output::failed()) {
+        BenchSession::progress(
+            QStringLiteral("qzcli: the results could not be written (%1) %2%3")
+                .arg(standard_output::problem(), howFar(done, steps, std::nullopt), afterwards));
+        return kExitUsage;
+    }
+    if (!safe.testModeLeft || !safe.restored)
+        return driveFailed(session, safe.summary);
+    if (sweep)
+        BenchSession::progress(QStringLiteral("qzcli: %1 steps done%2").arg(steps).arg(afterwards));
+    return kExitDone;
 }
 
 } // namespace
@@ -201,36 +294,45 @@ int runStep(BenchSession& session, const QStringList& args) {
         return kExitPort;
     kiro::DriveLink::Session exchange(*link);
     kiro::CurrentLoopTransactions drive(*link);
+    // From here on every way of ending leaves the drive safe: signals are caught, and the link's
+    // waits end at once when a signal asks for haste.
+    SafeEnding ending(drive);
+    session.clock().setCutShort(&SafeEnding::cutShort);
 
-    // A gain that is not given stays as the drive holds it; where the output names the gains,
-    // it names that one as read from the drive.
-    QList<int> kps = step->kp;
-    QList<int> kis = step->ki;
-    for (auto [gains, address, name] : {std::tuple{&kps, kiro::reg::CurrentLoopKp, "Kp"},
-                                        std::tuple{&kis, kiro::reg::CurrentLoopKi, "Ki"}}) {
-        if (!gains->isEmpty())
-            continue;
-        if (output == Output::Record) {
-            gains->append(0); // a stand-in: this output does not name the gains
-            continue;
-        }
-        const std::optional<quint16> held = drive.readRegister(address);
-        if (!held)
-            return driveFailed(session, QStringLiteral("the drive did not answer while reading %1")
-                                            .arg(QLatin1String(name)));
-        gains->append(*held);
+    // What a sweep overwrites is put back at its end; a gain that is not given stays as the drive
+    // holds it, and where the output names the gains, it names that one as read from the drive.
+    const bool restore = sweep && !step->keepGains;
+    const bool namesGains = output != Output::Record;
+    HeldGains held;
+    const std::optional<QString> unread =
+        readHeld(drive, held,
+                 {restore || (step->kp.isEmpty() && namesGains),
+                  restore || (step->ki.isEmpty() && namesGains), restore});
+    if (unread && !SafeEnding::stopRequested())
+        return driveFailed(
+            session, QStringLiteral("the drive did not answer while reading %1").arg(*unread));
+    if (SafeEnding::stopRequested()) {
+        BenchSession::progress(QStringLiteral("qzcli: stopped by %1 before the first step; the "
+                                              "drive was not changed")
+                                   .arg(SafeEnding::signalName(SafeEnding::caughtSignal())));
+        return SafeEnding::exitCode();
     }
+    if (restore) {
+        ending.restoreAtEnd(kiro::reg::CurrentLoopKp, *held.kp);
+        ending.restoreAtEnd(kiro::reg::CurrentLoopKi, *held.ki);
+        ending.restoreAtEnd(kiro::reg::StepTestCurrent, *held.testCurrent);
+    }
+    const QList<int> kps = step->kp.isEmpty() ? QList<int>{held.kp.value_or(0)} : step->kp;
+    const QList<int> kis = step->ki.isEmpty() ? QList<int>{held.ki.value_or(0)} : step->ki;
 
     // Kp in the outer loop, Ki in the inner one.
     const int steps = int(kps.size() * kis.size());
-    InterruptionGuard interruption;
     int done = 0;
-    bool stepSent = false;
     std::optional<kiro::StepStage> failedAt;
-    for (int pair = 0; pair < steps && !interruption.interrupted(); ++pair) {
+    for (int pair = 0; pair < steps && !SafeEnding::stopRequested(); ++pair) {
         const int kp = kps[pair / kis.size()];
         const int ki = kis[pair % kis.size()];
-        QString note = QStringLiteral("step test: %1 A").arg(step->current);
+        QString note = QStringLiteral("step test: %1 A").arg(step->writtenCurrent);
         if (output != Output::Record)
             note += QStringLiteral(", Kp %1, Ki %2").arg(kp).arg(ki);
         if (steps > 1)
@@ -246,32 +348,24 @@ int runStep(BenchSession& session, const QStringList& args) {
         };
         inputs.testCurrent = [&] { return float(step->current); };
         const kiro::StepTestResult result = kiro::RunStepTest(*link, inputs);
-        stepSent = stepSent || result.reached >= kiro::StepStage::Step;
+        if (result.reached >= kiro::StepStage::Step)
+            ending.testModeMayBeOn();
         if (!result.done()) {
             failedAt = result.reached;
             break;
         }
         keepInHistory(session, *step, output != Output::Record, kp, ki, result.record);
-        print((done == 0 ? header(output) : QByteArray()) +
-              results(output, kp, ki, step->current, result.record));
+        // A step that finished is reported, even when a signal came while it ran.
+        const bool written =
+            standard_output::write((done == 0 ? header(output) : QByteArray()) +
+                                   results(output, kp, ki, step->writtenCurrent, result.record));
         ++done;
+        if (!written)
+            break;
     }
 
     // Once a step command may have reached the drive, the drive is taken out of the test mode
-    // whatever happened since: a failure, the last pair or Ctrl+C.
-    const bool ended = !stepSent || drive.endTest();
-    if (failedAt)
-        return driveFailed(session, QStringLiteral("the drive did not answer while %1")
-                                        .arg(QLatin1String(stageName(*failedAt))));
-    if (!ended)
-        return driveFailed(session, QStringLiteral("the drive did not leave the test mode"));
-    if (done < steps) {
-        BenchSession::progress(
-            QStringLiteral("qzcli: interrupted after %1 of %2 steps%3")
-                .arg(done)
-                .arg(steps)
-                .arg(stepSent ? QStringLiteral("; the drive left the test mode") : QString()));
-        return kExitInterrupted;
-    }
-    return kExitDone;
+    // whatever happened since: a failure, the last pair, a signal or a lost output.
+    const SafeEnding::Ending safe = ending.leaveDriveSafe();
+    return closing({done, steps, failedAt, sweep}, safe, session);
 }

@@ -1,6 +1,7 @@
 // The tuner program. The same source builds qztune-x7 and QZ318; KIROTUNE_VARIANT names the drive.
 
 #include "../DesktopProgram.h"
+#include "TraceStopNotice.h"
 #include "currentloop/CurrentLoopWindowInstall.h"
 #include "faults/FaultWindowInstall.h"
 #include "link/DriveLink.h"
@@ -63,6 +64,10 @@ int main(int argc, char** argv) {
     kiro::DriveLink link(trace ? static_cast<kiro::SerialPort&>(*trace) : port, clock, prompter,
                          *variant.link);
     kiro::ShellState state(link, prompter, variant);
+
+    if (trace)
+        TellWhenTraceStops(*trace, link, prompter, commandLine.value(traceOption),
+                           variant.programName);
 
     kiro::MainWindow window(state);
     kiro::installParameterWindow(window);

@@ -62,9 +62,10 @@ private slots:
         QCOMPARE(faults.err, QString());
         QCOMPARE(faults.exitCode, 0);
         QStringList words = kZeroWords;
-        words[0] = "0 0x0009 过流 缺相";
-        words[1] = "1 0x0004 欠压";
-        words[3] = "3 0x005F 过流 过压 欠压 缺相 编码器 跟踪误差";
+        words[0] = "0 0x0009 overcurrent phase-loss";
+        words[1] = "1 0x0004 undervoltage";
+        words[3] =
+            "3 0x005F overcurrent overvoltage undervoltage phase-loss encoder following-error";
         words[4] = "4 0xFF20"; // bit 5 and the high byte carry no fault
         QCOMPARE(faults.out, linesOf(words));
 
@@ -87,7 +88,8 @@ private slots:
         QTest::addColumn<QString>("variant");
         QTest::addColumn<QString>("message");
         QTest::newRow("x7") << "x7"
-                            << "通讯故障！: 请检查连接后重新开启软件！\n";
+                            << "communication error: the drive did not answer correctly; check "
+                               "the connection\n";
         QTest::newRow("qz318") << "qz318"
                                << "Communication Error: Communication Error. Please check the "
                                   "RS232 cable connection and restart Kirotune.\n";

@@ -3,6 +3,7 @@
 // tuner opens its link to the simulated drive program on COM1 through a real pseudo-terminal, as a
 // new user does first; with --trace, the frames of that exchange are appended to a file.
 
+#include "apps/qztune/TraceStopNotice.h"
 #include "link/DriveLink.h"
 #include "link/EventPumpClock.h"
 #include "link/QtSerialPort.h"
@@ -11,6 +12,7 @@
 #include "shell/ShellState.h"
 #include "shell/Variant.h"
 #include "tests/support/DriveProcess.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/PromptRecorder.h"
 
 #include <QAbstractButton>
@@ -111,6 +113,7 @@ private slots:
     void commandLine();
     void traceRecordsTheSession_data();
     void traceRecordsTheSession();
+    void traceThatStopsIsToldOnce();
 };
 
 void ProgramsTest::startsWithoutComplaint_data() {
@@ -211,6 +214,11 @@ void ProgramsTest::commandLine_data() {
         QTest::addRow("%s unknown option", qPrintable(name))
             << program << QStringList{"--trace-file", "x"} << 2 << "usage:";
     }
+    // The probe has no options of its own, and refuses others as the tuners do.
+    QTest::newRow("RegProbe unknown option")
+        << KIROTUNE_REGPROBE << QStringList{"--bogus"} << 2 << "usage:";
+    QTest::newRow("RegProbe argument")
+        << KIROTUNE_REGPROBE << QStringList{"COM1"} << 2 << "unexpected 'COM1'";
 }
 
 // --help lists the trace; a trace that cannot be written stops the tuner before it shows a
@@ -301,6 +309,60 @@ void ProgramsTest::traceRecordsTheSession() {
     QCOMPARE(frames.first(), QStringLiteral("> 01 03 00 00 00 01 84 0A"));
     QCOMPARE(QStringLiteral("<") + received, reply);
     QVERIFY(window.close());
+}
+
+// A trace file that stops taking lines in the middle of a session (a full disk): the record ends
+// with a whole line, the user is told once in a message box after the drive work, and the link
+// goes on working.
+void ProgramsTest::traceThatStopsIsToldOnce() {
+    QTemporaryDir folder;
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", oldConfig); });
+    DriveProcess drive(QStringLiteral(KIROTUNE_SIM));
+    drive.process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QVERIFY2(drive.start({"--variant", "x7"}), "the drive program did not publish its port");
+
+    const QString traceFile = folder.filePath(QStringLiteral("session.trace"));
+    // Larger than the port's lock file, which must still fit under the limit below.
+    const QByteArray earlier = QByteArray(400, '#') + '\n';
+    QFile file(traceFile);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+    file.close();
+
+    const kiro::Variant& table = *kiro::Variant::byName(QStringLiteral("x7"));
+    kiro::QtSerialPort port;
+    QString error;
+    const std::unique_ptr<kiro::TracingSerialPort> trace =
+        kiro::TracingSerialPort::appendingTo(port, traceFile, error);
+    QVERIFY2(trace, qPrintable(error));
+    kiro::EventPumpClock clock;
+    kiro::test::PromptRecorder prompts;
+    kiro::DriveLink link(*trace, clock, prompts, *table.link);
+    TellWhenTraceStops(*trace, link, prompts, traceFile, QStringLiteral("qztune-x7"));
+    kiro::ShellState state(link, prompts, table);
+    kiro::MainWindow window(state);
+    window.show();
+    {
+        // Room for the first line of the trace, not for the second.
+        kiro::test::FileSizeLimit diskFull(earlier.size() + 50);
+        QVERIFY(diskFull.ok());
+        openThePort(window, state);
+    }
+    QTRY_COMPARE(prompts.prompts.size(), 1);
+    QVERIFY2(prompts.texts().first().startsWith(
+                 QStringLiteral("The trace has stopped: %1 takes no more lines (").arg(traceFile)),
+             qPrintable(prompts.texts().first()));
+    QVERIFY(port.isOpen());
+    QCOMPARE(link.ReadValues().size(), 1); // the link test itself went through
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray kept = file.readAll();
+    QVERIFY(kept.startsWith(earlier));
+    QVERIFY(kept.endsWith('\n'));
+    QCOMPARE(kept.count('\n'), 2); // the earlier session and the request
+    QVERIFY(window.close());
+    QCOMPARE(prompts.prompts.size(), 1);
 }
 
 QTEST_MAIN(ProgramsTest)

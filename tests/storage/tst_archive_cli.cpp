@@ -165,7 +165,7 @@ private slots:
         QCOMPARE(verified.out, QStringLiteral("register,name,file,drive\n"
                                               "31,PeakCurrent,2048,3000\n"
                                               "255,InputConfiguration,2,5\n"));
-        QVERIFY2(verified.err.contains(QStringLiteral("2 of 2 registers differ")),
+        QVERIFY2(verified.err.contains(QStringLiteral("2 of 2 registers differ from")),
                  qPrintable(verified.err));
     }
 
@@ -174,10 +174,10 @@ private slots:
         QTest::addColumn<QString>("complaint");
         // COM9 does not exist: reaching for the port would end with exit code 3.
         const QStringList x7 = on(QStringLiteral("x7"), QStringLiteral("COM9"));
-        QTest::newRow("malformed file")
-            << x7 + QStringList{"archive", "restore", "bad.txt"} << QStringLiteral("第2行格式有误");
+        QTest::newRow("malformed file") << x7 + QStringList{"archive", "restore", "bad.txt"}
+                                        << QStringLiteral("line 2 is not \"address&value\"");
         QTest::newRow("missing file") << x7 + QStringList{"archive", "restore", "none.txt"}
-                                      << QStringLiteral("无法读取存档文件");
+                                      << QStringLiteral("cannot be read (");
         QTest::newRow("QZ318 drive") << on(QStringLiteral("qz318"), QStringLiteral("COM9")) +
                                             QStringList{"archive", "save", "a.txt"}
                                      << QStringLiteral("usage:");
@@ -185,14 +185,15 @@ private slots:
         QTest::newRow("unknown verb")
             << x7 + QStringList{"archive", "load", "a.txt"} << QStringLiteral("usage:");
         QTest::newRow("verify a malformed file")
-            << x7 + QStringList{"archive", "verify", "bad.txt"} << QStringLiteral("第2行格式有误");
+            << x7 + QStringList{"archive", "verify", "bad.txt"}
+            << QStringLiteral("line 2 is not \"address&value\"");
         QTest::newRow("verify a missing file") << x7 + QStringList{"archive", "verify", "none.txt"}
-                                               << QStringLiteral("无法读取存档文件");
+                                               << QStringLiteral("cannot be read (");
         QTest::newRow("restore --verify a malformed file")
             << x7 + QStringList{"archive", "restore", "--verify", "bad.txt"}
-            << QStringLiteral("第2行格式有误");
+            << QStringLiteral("line 2 is not \"address&value\"");
         QTest::newRow("verify an empty file") << x7 + QStringList{"archive", "verify", "empty.txt"}
-                                              << QStringLiteral("存档文件中没有参数");
+                                              << QStringLiteral("holds no parameters");
         QTest::newRow("--verify with save")
             << x7 + QStringList{"archive", "save", "--verify", "a.txt"} << QStringLiteral("usage:");
     }
@@ -215,7 +216,7 @@ private slots:
         const Run run =
             qzcli(on() + QStringList{"archive", "save", file(QStringLiteral("no/such/a.txt"))});
         QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(QStringLiteral("写入硬盘失败！")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("cannot be written")), qPrintable(run.err));
         QVERIFY(!run.err.contains(QStringLiteral("read ")));
     }
 
@@ -230,20 +231,25 @@ private slots:
         startDrive();
 
         QCOMPARE(saving.exitCode, 1);
-        QCOMPARE(saving.err, QStringLiteral("通讯故障！: 请检查连接后重新开启软件！\n"
-                                            "下载提示: 写入硬盘失败！\n"));
+        const QString linkFailure = QStringLiteral(
+            "communication error: the drive did not answer correctly; check the connection\n");
+        QCOMPARE(
+            saving.err,
+            linkFailure +
+                QStringLiteral("qzcli: the drive did not answer; %1 is unchanged\n").arg(archive));
         QCOMPARE(readFile(archive), QByteArray("31&1024\r\n"));
         QCOMPARE(QDir(file(QStringLiteral("silent"))).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("kept.txt")});
         QCOMPARE(writing.exitCode, 1);
-        QCOMPARE(writing.err, QStringLiteral("通讯故障！: 请检查连接后重新开启软件！\n"
-                                             "下载提示: 写入芯片失败！\n"));
+        QCOMPARE(
+            writing.err,
+            linkFailure +
+                QStringLiteral("qzcli: not every register of %1 reached the drive\n").arg(archive));
         QCOMPARE(verifying.exitCode, 1);
         QCOMPARE(verifying.out, QString());
-        QCOMPARE(verifying.err, QStringLiteral("通讯故障！: 请检查连接后重新开启软件！\n"
-                                               "qzcli: the drive did not answer; it was not "
-                                               "compared with %1\n")
-                                    .arg(archive));
+        QCOMPARE(verifying.err, linkFailure + QStringLiteral("qzcli: the drive did not answer; it "
+                                                             "was not compared with %1\n")
+                                                  .arg(archive));
     }
 };
 

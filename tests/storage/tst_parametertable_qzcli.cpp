@@ -115,13 +115,20 @@ private slots:
         lines[0] = firstName + QStringLiteral("= 1200 ");
         const QString file = files_.filePath("verify.kvx");
         QVERIFY(writeFile(file, kiro::test::kvxBytes(lines)));
-        QCOMPARE(qzcli("qz318", {"params", "load", file}).exitCode, 0);
+        // A script loads a file whose names are not the built-in ones only when told to.
+        const QStringList byPosition = firstName == kiro::BuiltInParamNames()[0]
+                                           ? QStringList{}
+                                           : QStringList{"--by-position"};
+        QCOMPARE(
+            qzcli("qz318", QStringList{"params", "load"} + byPosition + QStringList{file}).exitCode,
+            0);
         for (const auto& [address, value] : driveWrites)
             QCOMPARE(qzcli("qz318", {"write", QString::number(address), QString::number(value)})
                          .exitCode,
                      0);
 
-        const Run run = qzcli("qz318", {"params", "verify", file});
+        const Run run =
+            qzcli("qz318", QStringList{"params", "verify"} + byPosition + QStringList{file});
         QCOMPARE(run.exitCode, differences.isEmpty() ? 0 : 4);
         QCOMPARE(run.out, QStringLiteral("register,name,file,drive\n") + differences);
         QVERIFY2(run.err.contains(QStringLiteral("reading register 255 (15 of 15)")),
