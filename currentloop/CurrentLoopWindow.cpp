@@ -170,20 +170,23 @@ void CurrentLoopWindow::start() {
 }
 
 void CurrentLoopWindow::runStart() {
-    // The entries are read and clamped as their values are written.
+    // The entries are read and clamped as their values are written. Enter in a gain entry while
+    // the step runs writes after it: the run is kept with the values the drive had for it.
+    StepWorkbench::StartValues written;
     StepTestInputs inputs;
-    inputs.kp = [this]() -> std::optional<float> {
-        values_.GainKp = ClampKp(LeadingNumber(entries_[kKpEntry]->text()));
+    inputs.kp = [this, &written]() -> std::optional<float> {
+        values_.GainKp = written.kp = ClampKp(LeadingNumber(entries_[kKpEntry]->text()));
         entries_[kKpEntry]->setText(PlainDecimal(values_.GainKp));
         return values_.GainKp;
     };
-    inputs.ki = [this]() -> std::optional<float> {
-        values_.GainKi = ClampKiForStart(LeadingNumber(entries_[kKiEntry]->text()));
+    inputs.ki = [this, &written]() -> std::optional<float> {
+        values_.GainKi = written.ki = ClampKiForStart(LeadingNumber(entries_[kKiEntry]->text()));
         entries_[kKiEntry]->setText(PlainDecimal(values_.GainKi));
         return values_.GainKi;
     };
-    inputs.testCurrent = [this] {
-        values_.TestCurrent = ClampTestCurrent(LeadingNumber(entries_[kCurrentEntry]->text()));
+    inputs.testCurrent = [this, &written] {
+        values_.TestCurrent = written.testCurrent =
+            ClampTestCurrent(LeadingNumber(entries_[kCurrentEntry]->text()));
         entries_[kCurrentEntry]->setText(PlainDecimal(values_.TestCurrent));
         return values_.TestCurrent;
     };
@@ -196,7 +199,7 @@ void CurrentLoopWindow::runStart() {
     values_.SampleCount = qint16(record_.Samples.size());
     zoom_.reset(record_.PlotRange, values_.SampleCount);
     plot_->setScale(zoom_.view());
-    workbench_->addRun(record_.Samples);
+    workbench_->addRun(record_.Samples, written);
     dataSource_->start();
     start_->setEnabled(true);
     showIdle();

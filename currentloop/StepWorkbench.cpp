@@ -77,11 +77,11 @@ void StepWorkbench::buildControls() {
     grid->setColumnStretch(0, 1);
 }
 
-void StepWorkbench::addRun(const QVector<float>& samples) {
+void StepWorkbench::addRun(const QVector<float>& samples, const StartValues& written) {
     StepRun run{samples,
-                sentGain(values_.GainKp),
-                sentGain(values_.GainKi),
-                double(values_.TestCurrent),
+                sentGain(written.kp),
+                sentGain(written.ki),
+                double(written.testCurrent),
                 variant_.driveName,
                 QDateTime::currentDateTime()};
     // A history that cannot be written is told beside the plot, never in the way of the step.

@@ -31,8 +31,15 @@ class StepWorkbench : public QWidget {
 public:
     StepWorkbench(ShellState& state, StepPlot& plot, QWidget* parent = nullptr);
 
-    // After a successful Start: the record just read, run with the window's values as they are.
-    void addRun(const QVector<float>& samples);
+    // The values a Start wrote to the drive. Input made while the Start ran may have changed the
+    // window's values since; the run is kept with what the drive had for it.
+    struct StartValues {
+        float kp = 0;
+        float ki = 0;
+        float testCurrent = 0;
+    };
+    // After a successful Start: the record just read, with the values it was run with.
+    void addRun(const QVector<float>& samples, const StartValues& written);
 
     // The earlier runs for the next redraw of the plot.
     QVector<PlotOverlay> overlays() const;

@@ -796,6 +796,14 @@ void CurrentLoopWindowTest::inputDuringAnExchange() {
         QVERIFY(rig.widget("Command1")->isEnabled());
         QCOMPARE(rig.entry(1)->text(), input == QLatin1String("enter") ? "77" : "300");
     }
+    if (exchange == QLatin1String("start") && !closes) {
+        // The run is kept with the gains the drive had for it, not with a later Enter's.
+        const auto* legend = rig.widget(QStringLiteral("RunLegend"));
+        QVERIFY(legend);
+        const auto* entry = legend->findChild<QLabel*>(QStringLiteral("RunLegendEntry"));
+        QVERIFY(entry);
+        QCOMPARE(entry->accessibleName(), QStringLiteral("1000/300, 1 A"));
+    }
 }
 
 void CurrentLoopWindowTest::closeWaitsForAnotherWindowsExchange() {
