@@ -212,7 +212,9 @@ private slots:
         const auto destroy = [&] {
             if (frame) {
                 clickCloseButton(static_cast<QMdiSubWindow*>(frame.data()));
-                frame->deleteLater();
+                // The click may already have let the deferred delete through.
+                if (frame)
+                    frame->deleteLater();
             }
         };
         bool ranAfterGone = false;
