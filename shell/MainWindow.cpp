@@ -360,19 +360,15 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Tearing the windows down while work of theirs runs or waits would pull them out from under
-    // it: the program ends once the queue has run empty.
+    // Every window is asked at once, under its contract: one whose work runs or waits closes when
+    // that work has ended (a long job, such as a gain search, stops at its next step), one whose
+    // own rule puts the close off closes later. The program ends once every window has gone and
+    // the queue has run empty.
     closeWaiting_ = false;
-    if (!state_.work().idle()) {
-        closeWaiting_ = true;
-        event->ignore();
-        return;
-    }
-    for (QMdiSubWindow* frame : clientArea_->subWindowList()) {
-        if (frame->close())
-            continue;
-        // A window whose close waits for work (its own, or the work its close does) or for its
-        // own rule closes later, and the program goes on ending then.
+    bool allClosed = true;
+    for (QMdiSubWindow* frame : clientArea_->subWindowList())
+        allClosed = frame->close() && allClosed;
+    if (!allClosed || !state_.work().idle()) {
         closeWaiting_ = true;
         event->ignore();
         return;
