@@ -5,8 +5,9 @@
 #include "CurrentLoopValues.h"
 #include "CurrentLoopVariant.h"
 #include "EntryValues.h"
+#include "GainSearchProgress.h"
+#include "GainSearchRun.h"
 #include "StepPlot.h"
-#include "StepWorkbench.h"
 #include "link/DriveLink.h"
 #include "link/RegisterMap.h"
 #include "link/StatusDisplay.h"
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace kiro {
 
@@ -112,8 +114,15 @@ void CurrentLoopWindow::buildControls() {
     auto_ = new QPushButton(QStringLiteral("auto"), this);
     auto_->setObjectName(QStringLiteral("Command2"));
     connect(auto_, &QPushButton::clicked, this, &CurrentLoopWindow::autoTune);
+    search_ = new QPushButton(QStringLiteral("search"), this);
+    search_->setObjectName(QStringLiteral("SearchGains"));
+    search_->setToolTip(QStringLiteral("Search the gains that settle a step of I-test soonest "
+                                       "within 5 % overshoot, with real steps on the drive"));
+    connect(search_, &QPushButton::clicked, this, &CurrentLoopWindow::searchClicked);
     row->addWidget(start_);
     row->addWidget(auto_);
+    row->addWidget(search_);
+    searchProgress_ = new GainSearchProgress(this);
     // Made after the entries, so that the focus reaches the gains first.
     workbench_ = new StepWorkbench(state_, *plot_, this);
 
@@ -121,6 +130,7 @@ void CurrentLoopWindow::buildControls() {
     layout->addWidget(plot_, 0, Qt::AlignHCenter);
     layout->addWidget(workbench_);
     layout->addLayout(row);
+    layout->addWidget(searchProgress_);
 
     dataSource_ = new QTimer(this);
     dataSource_->setObjectName(QStringLiteral("DataSource"));
@@ -195,15 +205,21 @@ void CurrentLoopWindow::runStart() {
         contract_.giveUp(); // Start stays disabled: the link is in doubt
         return;
     }
-    record_ = std::move(result.record);
+    showRun(result.record, written);
+    start_->setEnabled(true);
+    showIdle();
+    state_.setTuningIdle(true);
+}
+
+// A record just read becomes the current run of the plot, in its full view.
+void CurrentLoopWindow::showRun(const StepRecord& record,
+                                const StepWorkbench::StartValues& written) {
+    record_ = record;
     values_.SampleCount = qint16(record_.Samples.size());
     zoom_.reset(record_.PlotRange, values_.SampleCount);
     plot_->setScale(zoom_.view());
     workbench_->addRun(record_.Samples, written);
     dataSource_->start();
-    start_->setEnabled(true);
-    showIdle();
-    state_.setTuningIdle(true);
 }
 
 // --- Entries ---
@@ -265,22 +281,26 @@ bool CurrentLoopWindow::applyEntry(int entry) {
         return false;
     }
     text->setText(PlainDecimal(value));
-    contract_.submit(WriteKey::of(address), [this, address, value] {
+    contract_.submit(WriteKey::of(address), [this, entry, address, value] {
         // Work that ran before this write may have shown the idle indication meanwhile.
         if (state_.TuningIdle()) {
             showBusy();
             state_.setTuningIdle(false);
         }
-        writeGain(address, value);
+        writeGain(entry, address, value);
     });
     return true;
 }
 
-void CurrentLoopWindow::writeGain(quint16 address, float value) {
+void CurrentLoopWindow::writeGain(int entry, quint16 address, float value) {
     if (!CurrentLoopTransactions(state_.link()).writeGain(address, value)) {
         contract_.giveUp();
         return;
     }
+    // Work that ran between the Enter and this write (a search) may have shown other gains: the
+    // entry shows what the drive now holds.
+    (entry == kKpEntry ? values_.GainKp : values_.GainKi) = value;
+    entries_[entry]->setText(PlainDecimal(value));
     showIdle();
     state_.setTuningIdle(true);
 }
@@ -309,6 +329,84 @@ void CurrentLoopWindow::runAutoTune() {
         entries_[kKiEntry]->setText(QString::number(*gains.ki));
     }
     contract_.closeWindow(); // takes effect once this job has ended
+}
+
+// --- search ---
+
+void CurrentLoopWindow::searchClicked() {
+    if (searching_) {
+        // Taken at the search's next step; the button waits for it.
+        searchCancelled_ = true;
+        search_->setEnabled(false);
+        return;
+    }
+    if (leaving_)
+        return;
+    searching_ = true;
+    searchCancelled_ = false;
+    search_->setText(QStringLiteral("cancel"));
+    start_->setEnabled(false);
+    auto_->setEnabled(false);
+    showBusy();
+    state_.setTuningIdle(false);
+    contract_.submit([this] { runSearch(); });
+}
+
+void CurrentLoopWindow::runSearch() {
+    DriveLink& link = state_.link();
+    if (searchCancelled_ || leaving_ || contract_.closePending()) {
+        searchEnded(std::nullopt); // cancelled before it began: nothing was sent
+        return;
+    }
+    const std::optional<GainPair> held = ReadHeldGains(link);
+    // The step current of the entry, or where that is no step at all, the search's own.
+    std::optional<double> current =
+        ClampTestCurrent(LeadingNumber(entries_[kCurrentEntry]->text()));
+    if (std::round(*current * 1024) == 0)
+        current = held ? DefaultSearchCurrent(link) : std::nullopt;
+    if (!held || !current) {
+        contract_.giveUp();
+        return;
+    }
+    values_.TestCurrent = float(*current);
+    entries_[kCurrentEntry]->setText(PlainDecimal(values_.TestCurrent));
+
+    GainSearch search(*held, *current);
+    searchProgress_->begin(search.limits().maxSteps);
+    const SearchRunResult result = RunGainSearch(
+        link, search, *held,
+        [this] { return searchCancelled_ || leaving_ || contract_.closePending(); },
+        [&](const SearchStep& step, const StepRecord& record) {
+            showRun(record,
+                    {float(step.gains.kp), float(step.gains.ki), float(search.commandedAmperes())});
+            searchProgress_->stepDone(step.number);
+        });
+    searchProgress_->ended(result, search, *held);
+    if (result.end == SearchEnd::DriveFailed) {
+        contract_.giveUp();
+        return;
+    }
+    searchEnded(result.end == SearchEnd::BestWritten ? search.best()->gains : *held);
+}
+
+// The entries show the gains the drive holds after the search (shown), and the window takes
+// input again.
+void CurrentLoopWindow::searchEnded(std::optional<GainPair> shown) {
+    searching_ = false;
+    if (shown) {
+        values_.GainKp = float(shown->kp);
+        values_.GainKi = float(shown->ki);
+        entries_[kKpEntry]->setText(QString::number(shown->kp));
+        entries_[kKiEntry]->setText(QString::number(shown->ki));
+    }
+    search_->setText(QStringLiteral("search"));
+    if (leaving_)
+        return; // the window closes once this job has ended
+    search_->setEnabled(true);
+    start_->setEnabled(true);
+    auto_->setEnabled(true);
+    showIdle();
+    state_.setTuningIdle(true);
 }
 
 // --- Closing ---
@@ -347,6 +445,8 @@ void CurrentLoopWindow::releaseFlags() {
 // --- Give-up and status ---
 
 void CurrentLoopWindow::givingUp() {
+    searching_ = false;
+    search_->setText(QStringLiteral("search"));
     state_.setTuningIdle(true);
     if (variant_.idleAfterGiveUp)
         showIdle();

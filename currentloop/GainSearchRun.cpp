@@ -28,7 +28,8 @@ std::optional<SearchStep> GainSearchRun::step() {
         failedAt_ = result.reached;
         return std::nullopt;
     }
-    return search_.record(result.record.Samples);
+    lastRecord_ = std::move(result.record);
+    return search_.record(lastRecord_.Samples);
 }
 
 bool GainSearchRun::leaveTestMode() {
@@ -57,7 +58,7 @@ bool GainSearchRun::keepBest() {
 
 SearchRunResult RunGainSearch(DriveLink& link, GainSearch& search, GainPair held,
                               const std::function<bool()>& stopRequested,
-                              const std::function<void(const SearchStep&)>& measured) {
+                              const SearchStepMeasured& measured) {
     GainSearchRun run(link, search, held);
     SearchRunResult result;
     while (!search.finished()) {
@@ -74,7 +75,7 @@ SearchRunResult RunGainSearch(DriveLink& link, GainSearch& search, GainPair held
             return result;
         }
         if (measured)
-            measured(*step);
+            measured(*step, run.lastRecord());
     }
     if (search.best()) {
         result.end = SearchEnd::BestWritten;

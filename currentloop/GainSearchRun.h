@@ -23,6 +23,8 @@ public:
     // left, and restore() is the way out.
     std::optional<SearchStep> step();
     std::optional<StepStage> failedAt() const { return failedAt_; }
+    // The record of the last step that was read.
+    const StepRecord& lastRecord() const { return lastRecord_; }
 
     // The drive out of its test mode (register 2 := 0) and the gains it held put back; true when
     // the drive took all three writes. Safe to call whether or not a step was sent.
@@ -38,6 +40,7 @@ private:
     GainSearch& search_;
     GainPair held_;
     std::optional<StepStage> failedAt_;
+    StepRecord lastRecord_;
 };
 
 // How a whole search on the drive ended.
@@ -55,12 +58,15 @@ struct SearchRunResult {
     std::optional<StepStage> failedAt; // with DriveFailed
 };
 
+// After each step of a search: the step as it was judged, and the record it was judged by.
+using SearchStepMeasured = std::function<void(const SearchStep&, const StepRecord&)>;
+
 // The search from its first step to its end: before each step stopRequested() is asked; after
-// each, measured() gets the step (for a progress line). Every end leaves the drive out of its
-// test mode, with the best pair or with the gains it held.
+// each, measured() gets the step (for a progress line or a plot). Every end leaves the drive out
+// of its test mode, with the best pair or with the gains it held.
 SearchRunResult RunGainSearch(DriveLink& link, GainSearch& search, GainPair held,
                               const std::function<bool()>& stopRequested,
-                              const std::function<void(const SearchStep&)>& measured);
+                              const SearchStepMeasured& measured);
 
 // The step current the search uses unless told otherwise: half the drive's peak current setting
 // (register 31), or 1 A when the drive has none; nullopt when the drive does not answer.

@@ -175,7 +175,9 @@ int runTune(BenchSession& session, const QStringList& args) {
                                "accepted\n");
     const kiro::SearchRunResult result = kiro::RunGainSearch(
         *link, search, *held, [&] { return ending.caught() != 0 || outputFailed; },
-        [&](const kiro::SearchStep& step) { outputFailed = outputFailed || !print(line(step)); });
+        [&](const kiro::SearchStep& step, const kiro::StepRecord&) {
+            outputFailed = outputFailed || !print(line(step));
+        });
 
     const QString restored =
         result.driveLeft

@@ -201,7 +201,8 @@ void GainSearchTest::bestPairIsWrittenAndTestModeEnded() {
     GainSearch search(held, kStepAmperes, {5, 12});
     int reported = 0;
     const kiro::SearchRunResult result = kiro::RunGainSearch(
-        rig.link, search, held, [] { return false; }, [&](const SearchStep&) { ++reported; });
+        rig.link, search, held, [] { return false; },
+        [&](const SearchStep&, const kiro::StepRecord&) { ++reported; });
     QCOMPARE(int(result.end), int(kiro::SearchEnd::BestWritten));
     QVERIFY(result.driveLeft);
     QCOMPARE(reported, 12);
