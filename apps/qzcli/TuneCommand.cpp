@@ -1,11 +1,12 @@
 #include "TuneCommand.h"
 
 #include "BenchSession.h"
+#include "SafeEnding.h"
 
+#include "currentloop/CurrentLoopTransactions.h"
 #include "currentloop/GainSearchRun.h"
 
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -13,36 +14,6 @@ namespace {
 constexpr double kMaxCurrent = 5;
 constexpr int kMaxGain = 65535;
 constexpr int kMostSteps = 1000;
-
-// The signals that end a tune, noted by the handler and acted on between two steps: the drive
-// gets its gains back and leaves the test mode before qzcli exits with 128 + the signal. A second
-// signal of the same kind ends the program at once, for a drive that keeps a step from ending.
-// (A closed output pipe counts: the search's results would be lost.)
-class TuneSignals {
-public:
-    TuneSignals() {
-        caught_ = 0;
-        for (const int signal : kSignals)
-            std::signal(signal, note);
-    }
-    ~TuneSignals() {
-        for (const int signal : kSignals)
-            std::signal(signal, SIG_DFL);
-    }
-    TuneSignals(const TuneSignals&) = delete;
-    TuneSignals& operator=(const TuneSignals&) = delete;
-
-    // The signal caught, or 0.
-    int caught() const { return caught_; }
-
-private:
-    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-    static void note(int signal) {
-        caught_ = signal;
-        std::signal(signal, SIG_DFL); // both are safe in a signal handler
-    }
-    static inline volatile std::sig_atomic_t caught_ = 0;
-};
 
 struct TuneArguments {
     std::optional<double> current; // default: from the drive's peak current
@@ -170,11 +141,15 @@ int runTune(BenchSession& session, const QStringList& args) {
             .arg(tune->maxOvershoot)
             .arg(gainsText(start)));
 
-    TuneSignals ending;
+    // Ctrl+C, SIGTERM, SIGHUP or a closed output pipe end the search before its next step; the
+    // step under way finishes, so that the search's own ending puts the gains back on a drive
+    // that is not in the middle of a transaction.
+    kiro::CurrentLoopTransactions drive(*link);
+    const SafeEnding signalsNoted(drive);
     bool outputFailed = !print("step,kp,ki,final_amperes,overshoot_percent,settling_samples,"
                                "accepted\n");
     const kiro::SearchRunResult result = kiro::RunGainSearch(
-        *link, search, *held, [&] { return ending.caught() != 0 || outputFailed; },
+        *link, search, *held, [&] { return SafeEnding::stopRequested() || outputFailed; },
         [&](const kiro::SearchStep& step, const kiro::StepRecord&) {
             outputFailed = outputFailed || !print(line(step));
         });
@@ -185,12 +160,12 @@ int runTune(BenchSession& session, const QStringList& args) {
                              "the test mode")
                   .arg(gainsText(*held))
             : QStringLiteral("the drive did not take back its gains (%1)").arg(gainsText(*held));
-    if (ending.caught() != 0) {
-        BenchSession::progress(QStringLiteral("qzcli: stopped by signal %1 after %2 steps; %3")
-                                   .arg(ending.caught())
+    if (SafeEnding::stopRequested()) {
+        BenchSession::progress(QStringLiteral("qzcli: stopped by %1 after %2 steps; %3")
+                                   .arg(SafeEnding::signalName(SafeEnding::caughtSignal()))
                                    .arg(search.steps().size())
                                    .arg(restored));
-        return 128 + ending.caught();
+        return SafeEnding::exitCode();
     }
     if (result.end == kiro::SearchEnd::DriveFailed)
         return driveFailed(session, QStringLiteral("the drive stopped answering during the "
