@@ -108,6 +108,8 @@ bool CommitToEeprom(DriveLink& link) {
 FactoryReset ResetToFactoryDefaults(DriveLink& link, const ParameterProgress& progress) {
     if (!WriteFactoryDefaults(link, progress))
         return FactoryReset::DefaultsNotAllWritten;
+    if (progress)
+        progress(kParameterCount);
     return CommitToEeprom(link) ? FactoryReset::Done : FactoryReset::CommitFailed;
 }
 

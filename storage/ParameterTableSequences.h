@@ -39,6 +39,8 @@ bool CommitToEeprom(DriveLink& link);
 
 // The factory defaults written and, only when every one of them arrived, committed to the EEPROM:
 // defaults that did not all arrive are not committed, and the EEPROM keeps what it held.
+// progress(index) comes before each default is written, progress(kParameterCount) before the
+// commit.
 enum class FactoryReset { Done, DefaultsNotAllWritten, CommitFailed };
 FactoryReset ResetToFactoryDefaults(DriveLink& link, const ParameterProgress& progress = {});
 

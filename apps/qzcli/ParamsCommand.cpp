@@ -182,12 +182,17 @@ int reset(BenchSession& session) {
     if (!link)
         return kExitPort;
     kiro::DriveLink::Session busy(*link);
-    if (!kiro::WriteFactoryDefaults(*link, [](int index) { showProgress("writing", index); })) {
+    const kiro::FactoryReset outcome = kiro::ResetToFactoryDefaults(*link, [](int index) {
+        if (index < kiro::kParameterCount)
+            showProgress("writing", index);
+        else
+            BenchSession::progress(QStringLiteral("committing to EEPROM"));
+    });
+    if (outcome == kiro::FactoryReset::DefaultsNotAllWritten) {
         std::fprintf(stderr, "qzcli: not every default arrived; the EEPROM was not written\n");
         return kExitDriveFailed;
     }
-    BenchSession::progress(QStringLiteral("committing to EEPROM"));
-    if (!kiro::CommitToEeprom(*link))
+    if (outcome == kiro::FactoryReset::CommitFailed)
         return kExitDriveFailed;
     kiro::ParameterSet set;
     set.ParamValues = kiro::ParamDefaults();
