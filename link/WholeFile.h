@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
-#include <optional>
 #include <memory>
+#include <optional>
 
 #include <sys/stat.h>
 #include <sys/types.h>

@@ -189,9 +189,9 @@ void keepInHistory(const BenchSession& session, const StepArguments& step, bool 
     const auto known = [gainsRead](const QList<int>& given, int gain) {
         return gainsRead || !given.isEmpty() ? std::optional<int>(gain) : std::nullopt;
     };
-    const kiro::StepRun run{record.Samples, known(step.kp, kp),    known(step.ki, ki),
-                            float(step.writtenCurrent), session.variantName(),
-                            QDateTime::currentDateTime()};
+    const kiro::StepRun run{record.Samples,        known(step.kp, kp),
+                            known(step.ki, ki),    float(step.writtenCurrent),
+                            session.variantName(), QDateTime::currentDateTime()};
     if (const std::optional<QString> notKept = kiro::StepHistory().keep(run))
         BenchSession::progress(
             QStringLiteral("qzcli: the step is not kept in the history: %1").arg(*notKept));
