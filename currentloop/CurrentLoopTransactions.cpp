@@ -1,5 +1,6 @@
 #include "CurrentLoopTransactions.h"
 
+#include "link/AttemptLimits.h"
 #include "link/DriveLink.h"
 #include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
@@ -14,7 +15,7 @@ constexpr int kLinkMarginMs = 30; // the margin that ReplyWaitMs itself adds
 } // namespace
 
 bool CurrentLoopTransactions::run(const Request& request) {
-    const bool answered = RetriedTransaction(link_, kAttempts, [&] {
+    const bool answered = RetriedTransaction(link_, attempts::kToolWindow, [&] {
         link_.SendRequest(modbus::kDriveStation, request.function, request.address,
                           request.value());
         link_.WaitMs(link_.ReplyWaitMs(request.factor) - kLinkMarginMs + request.marginMs);

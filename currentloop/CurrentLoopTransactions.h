@@ -22,7 +22,6 @@ class CurrentLoopTransactions {
 public:
     explicit CurrentLoopTransactions(DriveLink& link) : link_(link) {}
 
-    static constexpr int kAttempts = 12;
     static constexpr int kGainMarginMs = 30;
     static constexpr int kStepMarginMs = 500; // the drive performs and records the step meanwhile
     static constexpr int kRecordMarginMs = 100;

@@ -1,5 +1,6 @@
 #include "FaultTransactions.h"
 
+#include "link/AttemptLimits.h"
 #include "link/DriveLink.h"
 #include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
@@ -19,7 +20,7 @@ constexpr int kClearExtraWaitMs = 120;
 
 std::optional<FaultWords> ReadFaultWords(DriveLink& link) {
     using namespace modbus;
-    const bool answered = RetriedTransaction(link, kFaultAttempts, [&link] {
+    const bool answered = RetriedTransaction(link, attempts::kFaultWords, [&link] {
         link.SendRequest(kDriveStation, kReadHolding, reg::FaultWordsFirst, reg::FaultWordCount);
         link.WaitMs(link.ReplyWaitMs());
         link.ReceiveReply(kDriveStation, kReadHolding);
@@ -36,7 +37,7 @@ bool ClearFaults(DriveLink& link, FaultClear which) {
     using namespace modbus;
     const int command = int(which);
     const int factor = which == FaultClear::History ? kClearHistoryFactor : kClearCurrentFactor;
-    return RetriedTransaction(link, kFaultAttempts, [&] {
+    return RetriedTransaction(link, attempts::kFaultWords, [&] {
         link.SendRequest(kDriveStation, kWriteSingle, reg::FaultClear, float(command));
         link.WaitMs(link.ReplyWaitMs(factor));
         link.WaitMs(kClearExtraWaitMs);

@@ -17,7 +17,6 @@ enum class FaultClear {
 // Each transaction of the fault query is tried up to five times; neither routine shows the link
 // failure message, so that the window and qzcli can each say it their own way. Neither takes the
 // link for itself: the window runs them as jobs of the drive-work queue, which holds it.
-constexpr int kFaultAttempts = 5;
 
 // Reads the ten fault words in one request (registers 16 to 25). Nothing when the drive has not
 // answered correctly after five attempts.

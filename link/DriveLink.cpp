@@ -1,5 +1,6 @@
 #include "DriveLink.h"
 
+#include "AttemptLimits.h"
 #include "LinkClock.h"
 #include "ModbusCodes.h"
 #include "Prompts.h"
@@ -20,7 +21,6 @@ const QString kCrcFailed = QStringLiteral("接收CRC失败！");
 const QString kUnknownFunction = QStringLiteral("上位机故障！");
 const QString kOverflow = QStringLiteral("溢出");
 constexpr int kMaxIncompletePolls = 10;
-constexpr int kWrapperRetries = 3; // four attempts in all
 } // namespace
 
 DriveLink::DriveLink(SerialPort& port, LinkClock& clock, Prompter& prompter,
@@ -155,7 +155,7 @@ void DriveLink::runRetried(quint8 station, quint8 function, float address, float
         if (state_.replyError == 0)
             break;
         // A port fault has been shown already; the attempts left would only show it again.
-        if (attempt >= kWrapperRetries || state_.portFaulted) {
+        if (attempt + 1 >= attempts::kLinkWrapper || state_.portFaulted) {
             tell(variant_.failureMessage, variant_.failureTitle);
             tuningIdle_ = true;
             return; // the lamp keeps showing busy: the link is in doubt

@@ -1,5 +1,6 @@
 #include "EepromCommitSequence.h"
 
+#include "AttemptLimits.h"
 #include "DriveLink.h"
 #include "ModbusCodes.h"
 #include "RegisterMap.h"
@@ -8,7 +9,7 @@
 namespace kiro {
 
 bool EepromCommitSequence::run(DriveLink& link) {
-    const bool answered = RetriedTransaction(link, kAttempts, [&link] {
+    const bool answered = RetriedTransaction(link, attempts::kToolWindow, [&link] {
         link.SendRequest(modbus::kDriveStation, modbus::kWriteSingle, reg::EepromCommit, 1);
         link.WaitMs(link.ReplyWaitMs());
         link.WaitMs(kExtraWaitMs);

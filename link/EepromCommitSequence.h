@@ -10,7 +10,6 @@ class DriveLink;
 // reported it). True when the drive acknowledged; the caller tells the user.
 class EepromCommitSequence {
 public:
-    static constexpr int kAttempts = 12;
     static constexpr int kExtraWaitMs = 120;
 
     static bool run(DriveLink& link);

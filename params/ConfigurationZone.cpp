@@ -6,6 +6,7 @@
 #include "ParameterWindow.h"
 #include "ParamsVariant.h"
 #include "TextValue.h"
+#include "link/AttemptLimits.h"
 #include "link/DriveLink.h"
 #include "link/RegisterMap.h"
 #include "link/WriteKey.h"
@@ -173,7 +174,7 @@ void ConfigurationZone::commitEntry(int index, const EntrySnapshot& committed) {
     } else {
         window_.params()[entry.slot] = float(value);
     }
-    if (!window_.drive().write(entry.reg, sent, ParamsTransactions::kAttempts,
+    if (!window_.drive().write(entry.reg, sent, attempts::kToolWindow,
                                ParamsTransactions::Settle::Wait)) {
         window_.giveUp();
         return;
@@ -205,7 +206,7 @@ void ConfigurationZone::writeInputBit(int option) {
     float& slot = window_.params()[window_.table().inputConfigurationSlot];
     const quint16 bits = WithInputBit(quint16(std::lround(slot)), kGroups[group].mask, set);
     slot = float(bits);
-    if (!window_.drive().write(reg::InputConfiguration, float(bits), ParamsTransactions::kAttempts,
+    if (!window_.drive().write(reg::InputConfiguration, float(bits), attempts::kToolWindow,
                                ParamsTransactions::Settle::Wait)) {
         window_.giveUp();
         return;
@@ -243,8 +244,8 @@ void ConfigurationZone::writeFilter(bool enabled) {
         filter_->setCheckState(enabled ? Qt::Checked : Qt::Unchecked);
     }
     filter_->setText(enabled ? kFilterOn : kFilterOff);
-    if (!window_.drive().write(reg::PulseFilterEnable, enabled ? 1 : 0,
-                               ParamsTransactions::kAttempts, ParamsTransactions::Settle::NoWait))
+    if (!window_.drive().write(reg::PulseFilterEnable, enabled ? 1 : 0, attempts::kToolWindow,
+                               ParamsTransactions::Settle::NoWait))
         window_.giveUp();
 }
 

@@ -5,6 +5,7 @@
 #include "ParameterWindow.h"
 #include "ParamsVariant.h"
 #include "TextValue.h"
+#include "link/AttemptLimits.h"
 #include "link/RegisterMap.h"
 #include "link/WriteKey.h"
 #include "shell/Twips.h"
@@ -185,7 +186,7 @@ void InternalTestZone::writeJog(quint16 address, const EntrySnapshot& committed)
     // The entry shows what is written, unless the user has typed on since the commit.
     committed.restore();
     if (!window_.drive().write(address, float(LeadingNumber(committed.text())),
-                               ParamsTransactions::kAttempts, ParamsTransactions::Settle::Wait))
+                               attempts::kToolWindow, ParamsTransactions::Settle::Wait))
         window_.giveUp();
 }
 
@@ -194,8 +195,7 @@ void InternalTestZone::userMovedSpeed(int value) {
 }
 
 void InternalTestZone::writeSpeed(int value) {
-    if (!window_.drive().write(reg::GeneratorSpeed, float(value),
-                               ParamsTransactions::kSliderAttempts,
+    if (!window_.drive().write(reg::GeneratorSpeed, float(value), attempts::kSliderWrite,
                                ParamsTransactions::Settle::NoWait)) {
         window_.giveUpFromSlider();
         return;
@@ -204,7 +204,7 @@ void InternalTestZone::writeSpeed(int value) {
 }
 
 bool InternalTestZone::writeStep(quint16 address, double value) {
-    if (window_.drive().write(address, float(value), ParamsTransactions::kAttempts,
+    if (window_.drive().write(address, float(value), attempts::kToolWindow,
                               ParamsTransactions::Settle::Wait))
         return true;
     window_.giveUp();

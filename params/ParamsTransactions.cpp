@@ -1,5 +1,6 @@
 #include "ParamsTransactions.h"
 
+#include "link/AttemptLimits.h"
 #include "link/DriveLink.h"
 #include "link/ModbusCodes.h"
 #include "link/RetriedTransaction.h"
@@ -15,7 +16,8 @@ bool ParamsTransactions::transact(quint8 function, quint16 address, float value,
 }
 
 std::optional<quint16> ParamsTransactions::read(quint16 address) {
-    if (!transact(modbus::kReadHolding, address, 1, kAttempts) || link_.ReadValues().isEmpty())
+    if (!transact(modbus::kReadHolding, address, 1, attempts::kToolWindow) ||
+        link_.ReadValues().isEmpty())
         return std::nullopt;
     const quint16 value = link_.ReadWord();
     settleWait();

@@ -12,9 +12,7 @@ class DriveLink;
 // failed: the link has told the user already, and asking a missing port again changes nothing.
 class ParamsTransactions {
 public:
-    static constexpr int kAttempts = 12;      // reads and most writes
-    static constexpr int kSliderAttempts = 5; // writes of a slider
-    enum class Settle { Wait, NoWait };       // one more wait T after a success
+    enum class Settle { Wait, NoWait }; // one more wait T after a success
 
     explicit ParamsTransactions(DriveLink& link) : link_(link) {}
 

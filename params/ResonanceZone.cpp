@@ -5,6 +5,7 @@
 #include "ParamsVariant.h"
 #include "RangeRule.h"
 #include "TextValue.h"
+#include "link/AttemptLimits.h"
 #include "link/RegisterMap.h"
 #include "link/WriteKey.h"
 #include "shell/Twips.h"
@@ -197,8 +198,7 @@ void ResonanceZone::showOnSlider(Slider slider, int value, const EntrySnapshot& 
 }
 
 void ResonanceZone::writeSlider(Slider slider, int value) {
-    if (!window_.drive().write(registerOf(slider), float(value),
-                               ParamsTransactions::kSliderAttempts,
+    if (!window_.drive().write(registerOf(slider), float(value), attempts::kSliderWrite,
                                ParamsTransactions::Settle::NoWait))
         window_.giveUpFromSlider();
 }

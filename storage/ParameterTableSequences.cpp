@@ -1,5 +1,6 @@
 #include "ParameterTableSequences.h"
 
+#include "link/AttemptLimits.h"
 #include "link/DriveLink.h"
 #include "link/ModbusCodes.h"
 #include "link/RegisterMap.h"
@@ -11,7 +12,6 @@ using modbus::kDriveStation;
 using modbus::kReadHolding;
 using modbus::kWriteSingle;
 
-constexpr int kMostRepeats = 10; // the attempt after the eleventh repeat is the last
 constexpr int kWriteGapMs = 50;
 constexpr int kEepromWriteMs = 1000;
 constexpr int kEepromSettleMs = 500;
@@ -19,11 +19,10 @@ constexpr int kEepromSettleMs = 500;
 // A failed transaction counts against the sequence's budget. A port that has gone away has been
 // reported by the link already; asking it again would only repeat that message.
 bool giveUp(DriveLink& link, int& FailedAttempts) {
-    if (FailedAttempts > kMostRepeats || link.portFaulted()) {
+    if (++FailedAttempts >= attempts::kParameterTableSequence || link.portFaulted()) {
         link.setTuningIdle(true);
         return true;
     }
-    ++FailedAttempts;
     return false;
 }
 
