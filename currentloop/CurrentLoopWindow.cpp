@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace kiro {
@@ -461,6 +462,30 @@ void CurrentLoopWindow::showBusy() {
 void CurrentLoopWindow::showIdle() {
     if (StatusDisplay* lamp = state_.lamp())
         lamp->showIdle();
+}
+
+// --- Size ---
+
+bool CurrentLoopWindow::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // The legend's rows and the search's bar come and go under the plot of fixed size: the frame
+    // grows with them rather than let the rows slide over the plot. It never shrinks by itself.
+    if (event->type() == QEvent::LayoutRequest)
+        growFrameToFit();
+    return handled;
+}
+
+void CurrentLoopWindow::growFrameToFit() {
+    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!frame || frame->isMaximized() || frame->isMinimized())
+        return;
+    // What the window's own layout needs beyond the room it has; the frame's layout learns of it
+    // only later.
+    const QSize needed = minimumSizeHint();
+    const QSize grow(std::max(0, needed.width() - width()),
+                     std::max(0, needed.height() - height()));
+    if (grow.width() > 0 || grow.height() > 0)
+        frame->resize(frame->size() + grow);
 }
 
 // --- Plot ---

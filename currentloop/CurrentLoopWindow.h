@@ -42,6 +42,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void buildControls();
@@ -65,6 +66,7 @@ private:
 
     void showBusy();
     void showIdle();
+    void growFrameToFit();
 
     void plotButtonDown(int button, QPointF at);
     void plotMouseMoved(int buttons, QPointF at);

@@ -111,6 +111,12 @@ void WindowGainSearchTest::searchShowsEachStepAndWritesTheChosenPair() {
     QVERIFY(rig.widget("Command1")->isEnabled());
     QVERIFY(rig.state.TuningIdle());
     QCOMPARE(CurrentLoopValues::of(rig.state).SampleCount, 200);
+    // The frame has grown with the legend's rows and the bar: nothing lies over the plot, and
+    // the bar is inside the window.
+    const QWidget* plot = rig.widget(QStringLiteral("Picture1"));
+    const QWidget* workbench = rig.widget(QStringLiteral("StepWorkbench"));
+    QTRY_VERIFY(workbench->geometry().top() > plot->geometry().bottom());
+    QVERIFY(rig.form()->rect().contains(progressOf(rig)->geometry()));
 }
 
 void WindowGainSearchTest::cancelPutsTheGainsBack() {
