@@ -383,7 +383,8 @@ void CurrentLoopWindow::runSearch() {
             searchProgress_->stepDone(step.number);
         });
     searchProgress_->ended(result, search, *held);
-    if (result.end == SearchEnd::DriveFailed) {
+    // A drive that did not take back its gains is in doubt like one that stopped answering.
+    if (result.end == SearchEnd::DriveFailed || !result.driveLeft) {
         contract_.giveUp();
         return;
     }
