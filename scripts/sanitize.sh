@@ -27,4 +27,6 @@ export QT_QPA_PLATFORM=offscreen
 # every thread and reports leaks.
 export ASAN_OPTIONS="halt_on_error=1:detect_stack_use_after_return=1:strict_init_order=1:detect_leaks=1:intercept_tls_get_addr=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+# Tests on an X display load libdbus, whose buffers live as long as the process by design.
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan-suppressions.txt:print_suppressions=0"
 ctest --test-dir "$build" --output-on-failure --timeout 900 "$@"
