@@ -80,6 +80,10 @@ int firstReaching(const QVector<float>& samples, double level) {
 }
 } // namespace
 
+QString GainPairText(GainPair gains) {
+    return QStringLiteral("Kp %1, Ki %2").arg(gains.kp).arg(gains.ki);
+}
+
 bool EndsDirection(StepVerdict verdict) {
     return verdict == StepVerdict::Runaway || verdict == StepVerdict::Oscillates ||
            verdict == StepVerdict::Saturates;

@@ -4,6 +4,7 @@
 #include "currentloop/StepMetrics.h"
 
 #include <QHash>
+#include <QString>
 #include <QVector>
 #include <optional>
 
@@ -15,6 +16,9 @@ struct GainPair {
     int ki = 0;
     friend bool operator==(const GainPair&, const GainPair&) = default;
 };
+
+// A pair as the search's messages name it: "Kp 1000, Ki 300".
+QString GainPairText(GainPair gains);
 
 // How one measured step was judged.
 enum class StepVerdict {

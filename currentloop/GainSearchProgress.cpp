@@ -5,17 +5,14 @@
 namespace kiro {
 
 namespace {
-QString gainsText(GainPair gains) {
-    return QStringLiteral("Kp %1, Ki %2").arg(gains.kp).arg(gains.ki);
-}
-
 QString stepsText(qsizetype steps) {
     return steps == 1 ? QStringLiteral("1 step") : QStringLiteral("%1 steps").arg(steps);
 }
 
 QString putBack(const SearchRunResult& result, GainPair held) {
-    return result.driveLeft ? QStringLiteral("%1 put back").arg(gainsText(held))
-                            : QStringLiteral("the drive did not take back %1").arg(gainsText(held));
+    return result.driveLeft
+               ? QStringLiteral("%1 put back").arg(GainPairText(held))
+               : QStringLiteral("the drive did not take back %1").arg(GainPairText(held));
 }
 } // namespace
 
@@ -23,6 +20,7 @@ GainSearchProgress::GainSearchProgress(QWidget* parent) : QProgressBar(parent) {
     setObjectName(QStringLiteral("SearchProgress"));
     setToolTip(QStringLiteral("The gain search: the steps it has measured of the most it may "
                               "take, then the pair it chose"));
+    setAccessibleName(QStringLiteral("search progress"));
     setTextVisible(true);
     hide();
 }
@@ -55,7 +53,7 @@ QString GainSearchProgress::endText(const SearchRunResult& result, const GainSea
     case SearchEnd::BestWritten: {
         const SearchStep best = *search.best();
         return QStringLiteral("search: %1 written (step %2: settling %3 samples, overshoot %4 %)")
-            .arg(gainsText(best.gains))
+            .arg(GainPairText(best.gains))
             .arg(best.number)
             .arg(FigureText(best.metrics.settlingSamples))
             .arg(FigureText(best.metrics.overshootPercent, kPercentDecimals));

@@ -84,9 +84,6 @@ MainWindow::MainWindow(ShellState& state, QWidget* parent)
     // A command of this window that the link took along when it gave up elsewhere.
     connect(&work_, &DriveWork::linkLost, this, [this] { EepromCommit::tellNotDone(state_); });
 
-    // Ctrl+F4 closes the active tool window through the Close entry of its frame's system menu,
-    // under the same rules as its close button (closeOnCtrlF4, as each frame is made).
-
     state_.ToolWindowOpen = false;
     state_.WindowOpenFlags.clear();
     setToolbarButtonsEnabled(kFirstDriveButton, kLastDriveButton, false);

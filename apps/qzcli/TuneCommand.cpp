@@ -107,10 +107,6 @@ int driveFailed(BenchSession& session, const QString& what) {
     return kExitDriveFailed;
 }
 
-QString gainsText(kiro::GainPair gains) {
-    return QStringLiteral("Kp %1, Ki %2").arg(gains.kp).arg(gains.ki);
-}
-
 } // namespace
 
 int runTune(BenchSession& session, const QStringList& args) {
@@ -139,7 +135,7 @@ int runTune(BenchSession& session, const QStringList& args) {
             .arg(search.commandedAmperes())
             .arg(tune->maxSteps)
             .arg(tune->maxOvershoot)
-            .arg(gainsText(start)));
+            .arg(kiro::GainPairText(start)));
 
     // Ctrl+C, SIGTERM, SIGHUP or a closed output pipe end the search before its next step; the
     // step under way finishes, so that the search's own ending puts the gains back on a drive
@@ -154,12 +150,12 @@ int runTune(BenchSession& session, const QStringList& args) {
             outputFailed = outputFailed || !print(line(step));
         });
 
-    const QString restored =
-        result.driveLeft
-            ? QStringLiteral("the drive has its gains back (%1) and left "
-                             "the test mode")
-                  .arg(gainsText(*held))
-            : QStringLiteral("the drive did not take back its gains (%1)").arg(gainsText(*held));
+    const QString restored = result.driveLeft
+                                 ? QStringLiteral("the drive has its gains back (%1) and left "
+                                                  "the test mode")
+                                       .arg(kiro::GainPairText(*held))
+                                 : QStringLiteral("the drive did not take back its gains (%1)")
+                                       .arg(kiro::GainPairText(*held));
     if (SafeEnding::stopRequested()) {
         BenchSession::progress(QStringLiteral("qzcli: stopped by %1 after %2 steps; %3")
                                    .arg(SafeEnding::signalName(SafeEnding::caughtSignal()))
@@ -187,7 +183,7 @@ int runTune(BenchSession& session, const QStringList& args) {
     BenchSession::progress(
         QStringLiteral("chosen: %1 (step %2): settling %3 samples, overshoot %4 %, final %5 A; "
                        "written to the drive")
-            .arg(gainsText(best.gains))
+            .arg(kiro::GainPairText(best.gains))
             .arg(best.number)
             .arg(*best.metrics.settlingSamples)
             .arg(QString::fromLatin1(figure(best.metrics.overshootPercent, 2)))
