@@ -2,6 +2,7 @@
 
 #include "BenchSession.h"
 #include "SafeEnding.h"
+#include "StandardOutput.h"
 
 #include "currentloop/CurrentLoopTransactions.h"
 #include "currentloop/GainSearchRun.h"
@@ -95,10 +96,8 @@ QByteArray line(const kiro::SearchStep& step) {
            ',' + (step.accepted() ? "yes" : "no") + '\n';
 }
 
-// A result line on standard output; false when it could not be written.
-bool print(const QByteArray& text) {
-    return std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) &&
-           std::fflush(stdout) == 0;
+QString stepsText(qsizetype steps) {
+    return steps == 1 ? QStringLiteral("1 step") : QStringLiteral("%1 steps").arg(steps);
 }
 
 int driveFailed(BenchSession& session, const QString& what) {
@@ -142,12 +141,13 @@ int runTune(BenchSession& session, const QStringList& args) {
     // that is not in the middle of a transaction.
     kiro::CurrentLoopTransactions drive(*link);
     const SafeEnding signalsNoted(drive);
-    bool outputFailed = !print("step,kp,ki,final_amperes,overshoot_percent,settling_samples,"
-                               "accepted\n");
+    bool outputFailed =
+        !standard_output::write(QByteArrayLiteral("step,kp,ki,final_amperes,overshoot_percent,"
+                                                  "settling_samples,accepted\n"));
     const kiro::SearchRunResult result = kiro::RunGainSearch(
         *link, search, *held, [&] { return SafeEnding::stopRequested() || outputFailed; },
         [&](const kiro::SearchStep& step, const kiro::StepRecord&) {
-            outputFailed = outputFailed || !print(line(step));
+            outputFailed = outputFailed || !standard_output::write(line(step));
         });
 
     const QString restored = result.driveLeft
@@ -157,10 +157,9 @@ int runTune(BenchSession& session, const QStringList& args) {
                                  : QStringLiteral("the drive did not take back its gains (%1)")
                                        .arg(kiro::GainPairText(*held));
     if (SafeEnding::stopRequested()) {
-        BenchSession::progress(QStringLiteral("qzcli: stopped by %1 after %2 steps; %3")
-                                   .arg(SafeEnding::signalName(SafeEnding::caughtSignal()))
-                                   .arg(search.steps().size())
-                                   .arg(restored));
+        BenchSession::progress(QStringLiteral("qzcli: stopped by %1 after %2; %3")
+                                   .arg(SafeEnding::signalName(SafeEnding::caughtSignal()),
+                                        stepsText(search.steps().size()), restored));
         return SafeEnding::exitCode();
     }
     if (result.end == kiro::SearchEnd::DriveFailed)
@@ -168,15 +167,17 @@ int runTune(BenchSession& session, const QStringList& args) {
                                                    "search; %1")
                                         .arg(restored));
     if (outputFailed) {
+        // Standard output's closing names the cause.
         BenchSession::progress(
-            QStringLiteral("qzcli: the results could not be written; %1").arg(restored));
-        return kExitDriveFailed;
+            QStringLiteral("qzcli: the search stopped, as its results could not be written; %1")
+                .arg(restored));
+        return kExitUsage;
     }
     if (result.end == kiro::SearchEnd::NoneMet) {
         BenchSession::progress(
-            QStringLiteral("qzcli: no pair met the limits in %1 steps; %2")
-                .arg(search.steps().size())
-                .arg(result.driveLeft ? restored : QStringLiteral("and ") + restored));
+            QStringLiteral("qzcli: no pair met the limits in %1; %2")
+                .arg(stepsText(search.steps().size()),
+                     result.driveLeft ? restored : QStringLiteral("and ") + restored));
         return result.driveLeft ? kExitNoPairMet : kExitDriveFailed;
     }
     const kiro::SearchStep best = *search.best();
